@@ -1,0 +1,52 @@
+# Two commands do everything: `make run` and `make test`.
+BUILD      ?= build
+BUILD_ASAN ?= build-asan
+JOBS       ?= 2
+CMAKE_FLAGS = -DCMAKE_BUILD_TYPE=Release -DKELVRA_WERROR=ON
+
+.PHONY: all build run test test-plain test-asan windows test-windows fuzz lint bench install clean
+
+all: build
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target kelvra
+
+run: build
+	./$(BUILD)/kelvra
+
+# The whole suite, then the whole suite again under the sanitizers.
+test: test-plain test-asan
+
+test-plain: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan:
+	cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Debug -DKELVRA_WERROR=ON -DKELVRA_SANITIZE=ON
+	cmake --build $(BUILD_ASAN) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
+
+windows:
+	bash tools/windows-build.sh
+
+test-windows:
+	bash tools/test-windows.sh
+
+fuzz:
+	bash tools/fuzz.sh
+
+lint:
+	bash tools/lint.sh
+
+bench:
+	bash tools/bench.sh
+
+install: build
+	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN) build-windows build-fuzz build-bench

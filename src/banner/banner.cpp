@@ -1,0 +1,4 @@
+// The banner picture.
+#include "banner/banner.h"
+
+void AscciArt(FILE*, const Consola*) {}

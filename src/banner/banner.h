@@ -1,0 +1,10 @@
+// The banner screen of the hidden option 9.
+#pragma once
+
+#include <stdio.h>
+
+#include "console/console.h"
+
+// Clears the screen, turns the text yellow for the rest of the process and
+// shows the picture.
+void AscciArt(FILE* out, const Consola* con);

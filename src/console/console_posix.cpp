@@ -1,0 +1,304 @@
+// The console layer on Linux and other POSIX systems: ANSI sequences on a
+// terminal, plain text when redirected, termios for the single key press,
+// child processes for printing and for the desktop's warning box.
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "console/console.h"
+
+extern char** environ;
+
+// What console_restore must undo. Written outside signal handlers only while
+// the handlers can see a consistent value.
+static volatile sig_atomic_t colour_changed = 0;
+static volatile sig_atomic_t terminal_changed = 0;
+static struct termios saved_mode;
+static int saved_mode_valid = 0;
+
+static const char kResetColour[] = "\033[0m";
+static const char kPausePrompt[] = "Presione una tecla para continuar . . . ";
+
+static int is_terminal(FILE* f) {
+    int fd = fileno(f);
+    return fd >= 0 && isatty(fd);
+}
+
+// Only what is async-signal-safe: this also runs inside the signal handler.
+static void restore_now(void) {
+    if (terminal_changed && saved_mode_valid) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved_mode);
+        terminal_changed = 0;
+    }
+    if (colour_changed) {
+        ssize_t ignored = write(STDOUT_FILENO, kResetColour, sizeof kResetColour - 1);
+        (void)ignored;
+        colour_changed = 0;
+    }
+}
+
+void console_restore(void) {
+    fflush(stdout);
+    restore_now();
+}
+
+// Restore the terminal, then die of the same signal so the exit status
+// tells the parent what happened.
+static void on_signal(int sig) {
+    restore_now();
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+void console_start(void) {
+    if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_mode) == 0) saved_mode_valid = 1;
+    atexit(console_restore);
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+    for (int sig : signals) {
+        struct sigaction sa;
+        memset(&sa, 0, sizeof sa);
+        sa.sa_handler = on_signal;
+        sigemptyset(&sa.sa_mask);
+        sigaction(sig, &sa, nullptr);
+    }
+}
+
+static void posix_cls(FILE* out) {
+    if (is_terminal(out))
+        fputs("\033[2J\033[H", out);
+    else
+        fputc('\f', out);
+}
+
+static void posix_color(FILE* out, int scheme) {
+    const char* no_color = getenv("NO_COLOR");
+    if (!is_terminal(out) || (no_color != nullptr && no_color[0] != '\0')) return;
+    fputs(scheme == CONSOLE_YELLOW ? "\033[0;33;40m" : "\033[0;31;40m", out);
+    fflush(out);
+    colour_changed = 1;
+}
+
+// Reads up to and including the next line end. Returns 0 at end of input
+// with nothing read.
+static int consume_line(FILE* in) {
+    int c = getc(in);
+    if (c == EOF) return 0;
+    while (c != EOF && c != '\n') c = getc(in);
+    return 1;
+}
+
+// One key, unechoed, with the terminal put back right after.
+static int read_single_key(FILE* in) {
+    int fd = fileno(in);
+    struct termios mode;
+    if (tcgetattr(fd, &mode) != 0) return getc(in);
+    if (!saved_mode_valid) {
+        saved_mode = mode;
+        saved_mode_valid = 1;
+    }
+    struct termios raw = mode;
+    raw.c_lflag &= ~(tcflag_t)(ICANON | ECHO);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    terminal_changed = 1;
+    tcsetattr(fd, TCSANOW, &raw);
+    int c = getc(in);
+    tcsetattr(fd, TCSANOW, &mode);
+    terminal_changed = 0;
+    return c;
+}
+
+// From a pipe the key-wait takes one line, so a scripted session is a text
+// file with an empty line after each command.
+static int posix_pause(FILE* in, FILE* out) {
+    fputs(kPausePrompt, out);
+    fflush(out);
+    int got = is_terminal(in) ? read_single_key(in) != EOF : consume_line(in);
+    if (!got) return 0;
+    fputs("\n", out);
+    return 1;
+}
+
+static void posix_local_time(struct tm* now) {
+    time_t t = time(nullptr);
+    localtime_r(&t, now);
+}
+
+// Starts a program found on PATH with `argv`, its standard output sent to
+// /dev/null when `quiet`, and waits for it. Returns its exit status, 127
+// when it could not be started, or -1 when it did not exit normally.
+static int run_program(char* const argv[], int quiet) {
+    fflush(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (quiet) posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    int err = posix_spawnp(&pid, argv[0], &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (err != 0) return 127;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    if (!WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+static int has_desktop(void) {
+    const char* x11 = getenv("DISPLAY");
+    const char* wayland = getenv("WAYLAND_DISPLAY");
+    return (x11 != nullptr && x11[0] != '\0') || (wayland != nullptr && wayland[0] != '\0');
+}
+
+static void draw_rule(FILE* out, size_t width) {
+    fputc('+', out);
+    for (size_t k = 0; k < width + 2; k++) fputc('-', out);
+    fputs("+\n", out);
+}
+
+static void draw_row(FILE* out, const char* text, size_t width, int centred) {
+    size_t len = strlen(text);
+    size_t left = centred ? (width - len) / 2 : 0;
+    fputs("| ", out);
+    for (size_t k = 0; k < left; k++) fputc(' ', out);
+    fputs(text, out);
+    for (size_t k = left + len; k < width; k++) fputc(' ', out);
+    fputs(" |\n", out);
+}
+
+// Without a desktop the box is drawn in the console: a frame titled with the
+// note's name, its description, and an OK button that Enter presses.
+static int console_box(const char* text, const char* caption, FILE* in, FILE* out) {
+    static const char kButton[] = "[ Aceptar ]";
+    size_t width = sizeof kButton - 1;
+    if (strlen(caption) > width) width = strlen(caption);
+    if (strlen(text) > width) width = strlen(text);
+    if (is_terminal(out)) fputc('\a', out);
+    draw_rule(out, width);
+    draw_row(out, caption, width, 1);
+    draw_rule(out, width);
+    draw_row(out, text, width, 0);
+    draw_row(out, "", width, 0);
+    draw_row(out, kButton, width, 1);
+    draw_rule(out, width);
+    fflush(out);
+    return consume_line(in) ? BOX_OK : BOX_END_OF_INPUT;
+}
+
+// On a desktop the box is zenity's warning dialog. The texts go to it as
+// separate arguments, never through a shell, so nothing the user typed is
+// interpreted.
+static int posix_box(const char* text, const char* caption, FILE* in, FILE* out) {
+    if (has_desktop()) {
+        char title[128 + 8];
+        char body[256 + 7];
+        snprintf(title, sizeof title, "--title=%s", caption);
+        snprintf(body, sizeof body, "--text=%s", text);
+        char zenity[] = "zenity";
+        char warning[] = "--warning";
+        char no_markup[] = "--no-markup";
+        char* const argv[] = {zenity, warning, no_markup, title, body, nullptr};
+        int status = run_program(argv, 1);
+        if (status != 127) return status == 0 ? BOX_OK : BOX_FAILED;
+    }
+    return console_box(text, caption, in, out);
+}
+
+static long long now_ms(void) {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+}
+
+static void sleep_ms(long long ms) {
+    struct timespec rest;
+    rest.tv_sec = (time_t)(ms / 1000);
+    rest.tv_nsec = (long)(ms % 1000) * 1000000L;
+    while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+    }
+}
+
+// At a terminal the wait also listens for Enter, which asks to leave the
+// mode; the wait still lasts its full time. From a pipe it is a plain sleep,
+// so scripted sessions stay predictable.
+static int posix_wait(int ms, FILE* in) {
+    if (!is_terminal(in)) {
+        sleep_ms(ms);
+        return WAIT_DONE;
+    }
+    int leave = WAIT_DONE;
+    const long long end = now_ms() + ms;
+    for (long long left = ms; left > 0; left = end - now_ms()) {
+        if (leave == WAIT_LEAVE) {
+            sleep_ms(left);
+            break;
+        }
+        struct pollfd p;
+        p.fd = fileno(in);
+        p.events = POLLIN;
+        p.revents = 0;
+        int ready = poll(&p, 1, (int)left);
+        if (ready > 0) {
+            consume_line(in);
+            leave = WAIT_LEAVE;
+        }
+    }
+    return leave;
+}
+
+// The report goes to the standard print command; its "request id" chatter
+// is dropped so success stays silent.
+static int posix_imprimir(void) {
+    char lp[] = "lp";
+    char file[] = "ListaNotas.txt";
+    char* const argv[] = {lp, file, nullptr};
+    return run_program(argv, 1) == 0 ? 0 : -1;
+}
+
+static const Consola kSystem = {posix_cls,        posix_color, posix_pause,   posix_local_time,
+                                posix_box,        posix_wait,  posix_imprimir};
+
+const Consola* console_system(void) { return &kSystem; }
+
+static const char* non_empty_env(const char* name) {
+    const char* value = getenv(name);
+    return (value != nullptr && value[0] != '\0') ? value : nullptr;
+}
+
+const char* console_user_name(void) {
+    static char name[256];
+    const char* found = non_empty_env("USERNAME");
+    if (found == nullptr) found = non_empty_env("USER");
+    if (found == nullptr) found = non_empty_env("LOGNAME");
+    if (found == nullptr) {
+        const struct passwd* account = getpwuid(geteuid());
+        if (account != nullptr && account->pw_name != nullptr) found = account->pw_name;
+    }
+    if (found == nullptr) found = "";
+    snprintf(name, sizeof name, "%s", found);
+    return name;
+}
+
+int console_import_path(char* path, size_t size) {
+    const char* base = non_empty_env("USERPROFILE");
+    if (base == nullptr) base = non_empty_env("HOME");
+    if (base == nullptr) return -1;
+    snprintf(path, size, "%s/Documents/Kelvra/NotasGuardadas.txt", base);
+    return 0;
+}
+
+int console_sync_file(FILE* file) {
+    if (fflush(file) != 0) return -1;
+    return fsync(fileno(file)) == 0 ? 0 : -1;
+}
+
+int console_replace_file(const char* from, const char* to) { return rename(from, to) == 0 ? 0 : -1; }

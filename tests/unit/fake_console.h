@@ -1,0 +1,34 @@
+// A console for tests: every service writes a visible marker to the output
+// and takes its answers from the test, so commands run without a terminal.
+#pragma once
+
+#include <stdio.h>
+#include <time.h>
+
+#include <string>
+#include <vector>
+
+#include "console/console.h"
+
+struct FakeConsole {
+    Consola ops;
+    struct tm clock;            // what local_time reports
+    int clock_step_seconds;     // added to the clock on every wait
+    std::vector<int> box_results;  // answers of successive boxes (then BOX_OK)
+    std::vector<std::string> boxes;  // "caption|text" of each box shown
+    int waits;                  // number of waits so far
+    int max_waits;              // a wait past this makes `stop` true
+    bool stop;
+    int print_result;           // what imprimir returns
+    int prints;                 // how often imprimir ran
+};
+
+// The fake that the function pointers reach.
+FakeConsole& fake_console();
+
+// Resets the fake to: 05/12/26 23:14:07, boxes acknowledged, printing works.
+const Consola* fake_console_reset();
+
+// Runs `fn` with in-memory input `input` and returns everything written.
+std::string run_with_streams(const std::string& input, void (*fn)(FILE* in, FILE* out, void* ctx),
+                             void* ctx);

@@ -1,0 +1,241 @@
+// The menu loop and the note entry dialog, driven through in-memory streams.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fake_console.h"
+#include "main/kelvra.h"
+
+namespace {
+
+const std::string kStart = "<color 04> Bienvenido!      ";
+const std::string kMenu =
+    "                  Kelvra    \n"
+    " *****************************************\n"
+    " * 1 Agregar una nota                    *\n"
+    " * 2 Modo Notificacion de notas          *\n"
+    " * 3 Ver lista de notas                  *\n"
+    " * 4 Imprimir lista de notas             *\n"
+    " * 5 Exportar lista de notas a un TXT    *\n"
+    " * 6 Cargar Notas Guardadas              *\n"
+    " * 7 Guardar Notas Actuales              *\n"
+    " * 8 Importar Notas De Documentos        *\n"
+    " *****************************************\n"
+    " ";
+const std::string kRetry = "No oprimio ninguna opcion valida, reintentelo porfavor\n";
+const std::string kDialog =
+    "Defina el nombre de la nota\nDefina el horario de la nota\nDefina la descripcion de la nota\n";
+const std::string kAfterCommand = "<pause>\n\n";
+
+Notas table;
+
+void run_menu(FILE* in, FILE* out, void*) {
+    menu_run(in, out, fake_console_reset(), &table, "ana");
+}
+
+std::string session(const std::string& input) {
+    table = Notas{};
+    return run_with_streams(input, run_menu, nullptr);
+}
+
+}  // namespace
+
+TEST(Menu, EachMenuFrameLineIs42Characters) {
+    size_t start = kMenu.find(" *");
+    size_t lines = 0;
+    for (size_t at = start; at < kMenu.size() - 1; at = kMenu.find('\n', at) + 1) {
+        EXPECT_EQ(kMenu.find('\n', at) - at, 42u) << kMenu.substr(at, 42);
+        lines++;
+    }
+    EXPECT_EQ(lines, 10u);
+}
+
+TEST(Menu, InvalidChoicesGetOneRetryLineEachAndRunNothing) {
+    const std::string overlong127 = std::string(127, 'a') + "5";
+    const std::string overlong = std::string(100000, '7');
+    const char* invalid[] = {"5 ", "55", "0", "a", "", " 5", "10", "5\t", "\r"};
+    for (const char* line : invalid) {
+        EXPECT_EQ(session(std::string(line) + "\n"), kStart + kMenu + kRetry + "\n") << line;
+    }
+    EXPECT_EQ(session(overlong127 + "\n"), kStart + kMenu + kRetry + "\n");
+    EXPECT_EQ(session(overlong + "\n"), kStart + kMenu + kRetry + "\n");
+    EXPECT_EQ(session("x\ny\n\n"), kStart + kMenu + kRetry + kRetry + kRetry + "\n");
+}
+
+TEST(Menu, ValidChoicesRunTheirCommandAndPause) {
+    // Option 1 with an answer on every prompt; the retry line is never printed.
+    EXPECT_EQ(session("1\nCita\n14:30\nDentista\n\n"),
+              kStart + kMenu + kDialog + kAfterCommand + kMenu + "\n");
+    EXPECT_EQ(table.indN, 1);
+    // A CR LF line end is a line end, at the menu and in the dialog.
+    EXPECT_EQ(session("1\r\nCita\r\n14:30\r\nDentista\r\n\r\n"),
+              kStart + kMenu + kDialog + kAfterCommand + kMenu + "\n");
+    EXPECT_STREQ(table.TitNot[0], "Cita");
+    EXPECT_STREQ(table.hora[0], "14:30");
+    EXPECT_STREQ(table.descr[0], "Dentista");
+    // Every option from 2 to 9 is accepted, the unlisted 9 included.
+    for (char opt = '2'; opt <= '9'; opt++) {
+        std::string out = session(std::string(1, opt) + "\n\n");
+        EXPECT_EQ(out.find(kRetry), std::string::npos) << opt;
+        EXPECT_NE(out.find("<pause>\n\n" + kMenu), std::string::npos) << opt;
+    }
+}
+
+TEST(Menu, ClearsBeforeTheMenusOfCycles4_7And10) {
+    std::string input, expected = kStart;
+    for (int cycle = 1; cycle <= 10; cycle++) {
+        input += "1\nn\n12:00\nd\n\n";
+        if (cycle == 4 || cycle == 7 || cycle == 10) expected += "<cls>";
+        expected += kMenu + kDialog + kAfterCommand;
+    }
+    expected += kMenu + "\n";
+    EXPECT_EQ(session(input), expected);
+    EXPECT_EQ(table.indN, 10);
+}
+
+TEST(Menu, InvalidLinesDoNotCountTowardsClearing) {
+    std::string input = "1\nn\n1\nd\n\nx\n1\nn\n1\nd\n\n\n1\nn\n1\nd\n\n";
+    std::string expected = kStart + kMenu + kDialog + kAfterCommand + kMenu + kRetry + kDialog +
+                           kAfterCommand + kMenu + kRetry + kDialog + kAfterCommand + "<cls>" +
+                           kMenu + "\n";
+    EXPECT_EQ(session(input), expected);
+}
+
+TEST(Menu, EndOfInputAtEveryPromptEndsWithOneLineEndAndNoHalfNote) {
+    struct Case {
+        const char* input;
+        std::string output;
+        int notes;
+    } cases[] = {
+        {"", kStart + kMenu + "\n", 0},
+        {"1\n", kStart + kMenu + "Defina el nombre de la nota\n\n", 0},
+        {"1\nCita\n", kStart + kMenu + "Defina el nombre de la nota\nDefina el horario de la nota\n\n",
+         0},
+        {"1\nCita\n\n\n", kStart + kMenu + "Defina el nombre de la nota\nDefina el horario de la nota\n\n",
+         0},
+        {"1\nCita\n14:30", kStart + kMenu + kDialog + "\n", 0},
+        {"1\nCita\n14:30\n", kStart + kMenu + kDialog + "\n", 0},
+        {"1\nCita\n14:30\nDentista\n", kStart + kMenu + kDialog + "<pause>\n", 1},
+        {"1\nCita\n14:30\nDentista", kStart + kMenu + kDialog + "<pause>\n", 1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(session(c.input), c.output) << c.input;
+        EXPECT_EQ(table.indN, c.notes) << c.input;
+    }
+}
+
+namespace {
+
+Notas dialog_table;
+
+void run_dialog(FILE* in, FILE* out, void* result) {
+    *static_cast<int*>(result) = agregar_nota(in, out, &dialog_table);
+    // What the dialog left unread shows in the output for the test to see.
+    int c;
+    fputs("|rest:", out);
+    while ((c = getc(in)) != EOF) fputc(c, out);
+}
+
+}  // namespace
+
+TEST(NoteEntry, StoresEachAnswerInItsCell) {
+    const std::string a99 = std::string(99, 'n'), t99 = std::string(99, 't'),
+                      d199 = std::string(199, 'd');
+    struct Case {
+        std::string input, name, time, desc, rest;
+    } cases[] = {
+        {"Cita con el medico\n14:30\nDentista\n", "Cita con el medico", "14:30", "Dentista", ""},
+        {"n\n14:30 hoy\n1\n", "n", "14:30", "hoy", "1\n"},
+        {"n\n\n\n   14:30\nd\n", "n", "14:30", "d", ""},
+        {"\n9:05\n\n", "", "9:05", "", ""},
+        {"n\n14:30\tx\n", "n", "14:30", "x", ""},
+        {"n\n14:30\r\nd\r\n5\n", "n", "14:30", "d", "5\n"},
+        // Answers longer than their cells are cut there; their tails never
+        // reach the next prompt.
+        {a99 + "EXTRA\n" + t99 + "EXTRA\n" + d199 + "EXTRA\n5\n", a99, t99, d199, "5\n"},
+        {std::string(100000, 'n') + "\n1\n" + std::string(100000, 'd') + "\n5\n", a99, "1", d199,
+         "5\n"},
+    };
+    for (const Case& c : cases) {
+        dialog_table = Notas{};
+        int result = -2;
+        std::string out = run_with_streams(c.input, run_dialog, &result);
+        EXPECT_EQ(result, INPUT_OK);
+        EXPECT_EQ(out, kDialog + "|rest:" + c.rest);
+        EXPECT_EQ(dialog_table.indN, 1);
+        EXPECT_EQ(dialog_table.TitNot[0], c.name);
+        EXPECT_EQ(dialog_table.hora[0], c.time);
+        EXPECT_EQ(dialog_table.descr[0], c.desc);
+    }
+}
+
+TEST(NoteEntry, AppendsAfterTheLastNoteAndRefusesTheEleventh) {
+    dialog_table = Notas{};
+    for (int k = 0; k < MAX_NOTES; k++) {
+        int result = -2;
+        run_with_streams("n" + std::to_string(k) + "\n10:0" + std::to_string(k) + "\nd\n", run_dialog,
+                         &result);
+        EXPECT_EQ(dialog_table.indN, k + 1);
+        EXPECT_EQ(dialog_table.TitNot[k], "n" + std::to_string(k));
+    }
+    Notas before = dialog_table;
+    int result = -2;
+    std::string out = run_with_streams("Once\n11:00\nd\n", run_dialog, &result);
+    EXPECT_EQ(result, INPUT_OK);
+    EXPECT_EQ(out, "La lista de notas esta llena (maximo 10 notas)\n|rest:Once\n11:00\nd\n");
+    EXPECT_EQ(memcmp(&before, &dialog_table, sizeof before), 0);
+}
+
+TEST(TextHelpers, CopyCutsToTheCellAndTerminates) {
+    char cell[5];
+    memset(cell, 'x', sizeof cell);
+    copiar_celda(cell, sizeof cell, "abcdefgh");
+    EXPECT_STREQ(cell, "abcd");
+    copiar_celda(cell, sizeof cell, "");
+    EXPECT_STREQ(cell, "");
+    copiar_celda(cell, 1, "abc");
+    EXPECT_EQ(cell[0], '\0');
+}
+
+namespace {
+
+struct LineResult {
+    long len;
+    char cell[4];
+};
+
+void read_one_line(FILE* in, FILE* out, void* result) {
+    LineResult* r = static_cast<LineResult*>(result);
+    r->len = text_read_line(in, r->cell, sizeof r->cell);
+    int c;
+    while ((c = getc(in)) != EOF) fputc(c, out);
+}
+
+}  // namespace
+
+TEST(TextHelpers, ReadLineTakesWholeLinesAndDropsTheLineEnd) {
+    struct Case {
+        std::string input;
+        long len;
+        std::string cell, rest;
+    } cases[] = {
+        {"", -1, "", ""},
+        {"\n", 0, "", ""},
+        {"ab\nc", 2, "ab", "c"},
+        {"abc\n", 3, "abc", ""},
+        {"abcdef\nz", 6, "abc", "z"},
+        {"ab\r\nz", 2, "ab", "z"},
+        {"a\rb\n", 3, "a\rb", ""},
+        {"ab\r", 3, "ab\r", ""},
+        {"\r", 1, "\r", ""},
+        {"ab", 2, "ab", ""},
+        {std::string("a\0b\n", 4), 3, "a", ""},
+    };
+    for (const Case& c : cases) {
+        LineResult r{};
+        std::string rest = run_with_streams(c.input, read_one_line, &r);
+        EXPECT_EQ(r.len, c.len) << c.input;
+        EXPECT_EQ(std::string(r.cell), c.cell) << c.input;
+        EXPECT_EQ(rest, c.rest) << c.input;
+    }
+}
