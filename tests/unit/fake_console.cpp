@@ -2,6 +2,9 @@
 
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 static FakeConsole the_fake;
 
@@ -60,7 +63,7 @@ const Consola* fake_console_reset() {
     the_fake.box_results.clear();
     the_fake.boxes.clear();
     the_fake.waits = 0;
-    the_fake.max_waits = 0;
+    the_fake.max_waits = 100;
     the_fake.stop = false;
     the_fake.print_result = 0;
     the_fake.prints = 0;
@@ -80,4 +83,18 @@ std::string run_with_streams(const std::string& input, void (*fn)(FILE* in, FILE
     std::string result(text, size);
     free(text);
     return result;
+}
+
+ScratchDir::ScratchDir() {
+    char here[4096];
+    previous = getcwd(here, sizeof here) ? here : ".";
+    char name[] = "/tmp/kelvra-test-XXXXXX";
+    path = mkdtemp(name);
+    if (chdir(path.c_str()) != 0) abort();
+}
+
+ScratchDir::~ScratchDir() {
+    if (chdir(previous.c_str()) != 0) abort();
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
 }

@@ -17,7 +17,7 @@ struct FakeConsole {
     std::vector<int> box_results;  // answers of successive boxes (then BOX_OK)
     std::vector<std::string> boxes;  // "caption|text" of each box shown
     int waits;                  // number of waits so far
-    int max_waits;              // a wait past this makes `stop` true
+    int max_waits;              // reaching this many waits makes `stop` true (100 by default)
     bool stop;
     int print_result;           // what imprimir returns
     int prints;                 // how often imprimir ran
@@ -28,6 +28,15 @@ FakeConsole& fake_console();
 
 // Resets the fake to: 05/12/26 23:14:07, boxes acknowledged, printing works.
 const Consola* fake_console_reset();
+
+// Moves the test into a fresh empty directory for its lifetime, so commands
+// that write files in the working directory write them there.
+struct ScratchDir {
+    ScratchDir();
+    ~ScratchDir();
+    std::string path;
+    std::string previous;
+};
 
 // Runs `fn` with in-memory input `input` and returns everything written.
 std::string run_with_streams(const std::string& input, void (*fn)(FILE* in, FILE* out, void* ctx),

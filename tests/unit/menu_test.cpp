@@ -34,6 +34,7 @@ void run_menu(FILE* in, FILE* out, void*) {
 }
 
 std::string session(const std::string& input) {
+    ScratchDir scratch;
     table = Notas{};
     return run_with_streams(input, run_menu, nullptr);
 }
