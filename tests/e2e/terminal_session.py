@@ -1,0 +1,143 @@
+"""Drives the real program in a pseudo-terminal: colours, clearing, the
+single-key wait, and the terminal put back on every way out."""
+import os
+import pty
+import select
+import signal
+import sys
+import termios
+import time
+
+BIN = sys.argv[1]
+RED = b"\x1b[0;31;40m"
+RESET = b"\x1b[0m"
+CLEAR = b"\x1b[2J\x1b[H"
+PAUSE = b"Presione una tecla para continuar . . . "
+MENU_END = b" *****************************************\r\n "
+failures = []
+
+
+def launch(extra_env=None):
+    env = {"PATH": "/usr/bin:/bin", "TERM": "xterm", "USERNAME": "ana", "HOME": "/tmp"}
+    env.update(extra_env or {})
+    pid, fd = pty.fork()
+    if pid == 0:
+        os.execve(BIN, [BIN], env)
+    return pid, fd
+
+
+def read_until(fd, marker, seen, start=0, timeout=5.0):
+    """Reads until `marker` shows in the output after offset `start`."""
+    end = time.time() + timeout
+    while marker not in seen[0][start:] and time.time() < end:
+        ready, _, _ = select.select([fd], [], [], 0.05)
+        if ready:
+            try:
+                chunk = os.read(fd, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            seen[0] += chunk
+    return marker in seen[0][start:]
+
+
+def drain(fd, seen, timeout=2.0):
+    end = time.time() + timeout
+    while time.time() < end:
+        ready, _, _ = select.select([fd], [], [], 0.05)
+        if ready:
+            try:
+                chunk = os.read(fd, 4096)
+            except OSError:
+                return
+            if not chunk:
+                return
+            seen[0] += chunk
+
+
+def check(name, condition, seen=None):
+    if not condition:
+        failures.append(name)
+        print("FAIL:", name)
+        if seen is not None:
+            print("  output:", repr(seen[0][-400:]))
+
+
+def lflags(fd):
+    return termios.tcgetattr(fd)[3]
+
+
+def wait_status(pid):
+    for _ in range(100):
+        done, status = os.waitpid(pid, os.WNOHANG)
+        if done:
+            return status
+        time.sleep(0.05)
+    os.kill(pid, signal.SIGKILL)
+    return os.waitpid(pid, 0)[1]
+
+
+def session_single_key_and_clearing():
+    pid, fd = launch()
+    seen = [b""]
+    check("starts red, then greets", read_until(fd, MENU_END, seen) and seen[0].startswith(RED + b" Bienvenido!"), seen)
+    for cycle in range(3):
+        start = len(seen[0])
+        os.write(fd, b"5\n")
+        check("key-wait %d shown" % cycle, read_until(fd, PAUSE, seen, start), seen)
+        time.sleep(0.2)
+        check("raw mode during the key-wait", not (lflags(fd) & (termios.ICANON | termios.ECHO)))
+        start = len(seen[0])
+        os.write(fd, b"#")  # one key, no Enter
+        check("one key ends the wait", read_until(fd, MENU_END, seen, start), seen)
+        check("key not echoed", b"#" not in seen[0][start:], seen)
+        check("terminal mode back after the key", lflags(fd) & termios.ICANON and lflags(fd) & termios.ECHO)
+        check("cleared only before the fourth menu", (CLEAR in seen[0]) == (cycle == 2), seen)
+    check("the fourth menu follows the clearing", CLEAR + b"                  Kelvra    \r\n" in seen[0], seen)
+    os.write(fd, b"\x04")  # end of input at the menu
+    drain(fd, seen, 1.0)
+    status = wait_status(pid)
+    check("end of input exits 0", os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0)
+    check("colours reset at the end", seen[0].endswith(b"\r\n" + RESET), seen)
+    os.close(fd)
+
+
+def session_signal_during_key_wait(sig):
+    pid, fd = launch()
+    seen = [b""]
+    read_until(fd, MENU_END, seen)
+    os.write(fd, b"5\n")
+    read_until(fd, PAUSE, seen)
+    time.sleep(0.2)
+    os.kill(pid, sig)
+    drain(fd, seen, 1.0)
+    status = wait_status(pid)
+    name = signal.Signals(sig).name
+    check(name + " ends the process by that signal", os.WIFSIGNALED(status) and os.WTERMSIG(status) == sig)
+    check(name + " resets the colours", seen[0].endswith(RESET), seen)
+    try:
+        flags = lflags(fd)
+        check(name + " restores the terminal mode", flags & termios.ICANON and flags & termios.ECHO)
+    except termios.error:
+        pass
+    os.close(fd)
+
+
+def session_no_color():
+    pid, fd = launch({"NO_COLOR": "1"})
+    seen = [b""]
+    read_until(fd, MENU_END, seen)
+    os.write(fd, b"\x04")
+    drain(fd, seen, 1.0)
+    wait_status(pid)
+    check("NO_COLOR leaves out every colour code", b"\x1b[" not in seen[0], seen)
+    os.close(fd)
+
+
+session_single_key_and_clearing()
+for s in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+    session_signal_during_key_wait(s)
+session_no_color()
+print("%d failed" % len(failures))
+sys.exit(1 if failures else 0)
