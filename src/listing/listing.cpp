@@ -1,8 +1,76 @@
 // The note list layout and the report files.
 #include "listing/listing.h"
 
-void listing_show(FILE*, const Consola*, const Notas*, const char*) {}
+#include <time.h>
 
-void listing_print(FILE*, const Consola*, const Notas*, const char*) {}
+static const char kBorder[] =
+    " ---------------------------------------------------------------------\n";
+static const char kTitles[] =
+    "|       Nombre       |      Hora       |          Descripcion         |\n";
+static const char kStars[] =
+    "***********************************************************************\n";
+static const char kSeparator[] =
+    "-----------------------------------------------------------------------\n\n";
 
-void listing_export(FILE*, const Consola*, const Notas*, const char*) {}
+static const char kPrintFile[] = "ListaNotas.txt";
+static const char kExportFile[] = "MiListaNotas.txt";
+
+// localH: room for any date the pattern can produce.
+enum { STAMP_TEXT = 128 };
+
+// Cells go out as typed, neither padded nor cut, so a long text pushes the
+// bars of its row to the right; the files must show the same.
+void listing_render(FILE* out, const Consola* con, const Notas* notas, const char* users) {
+    fputs(kBorder, out);
+    fputs(kTitles, out);
+    fputs(kStars, out);
+    fputs("\n", out);
+    for (int ins = 0; ins < notas->indN && ins < MAX_NOTES; ins++) {
+        fprintf(out, " %s | ", notas->TitNot[ins]);
+        fprintf(out, "%s | ", notas->hora[ins]);
+        fprintf(out, "%s \n", notas->descr[ins]);
+        fputs(kSeparator, out);
+    }
+    struct tm now;
+    con->local_time(&now);
+    char localH[STAMP_TEXT];
+    if (strftime(localH, sizeof localH, "%d/%m/%y %H:%M:%S", &now) == 0) localH[0] = '\0';
+    fputs(kStars, out);
+    fprintf(out, "|   %s                                %s            |\n",
+            users != nullptr ? users : "", localH);
+    fputs(kBorder, out);
+}
+
+void listing_show(FILE* out, const Consola* con, const Notas* notas, const char* users) {
+    con->cls(out);
+    listing_render(out, con, notas, users);
+}
+
+// Text mode, so the file gets the system's own line ends. Returns 0 when the
+// report is complete and closed; otherwise prints what failed and returns -1.
+static int write_report(const char* name, FILE* out, const Consola* con, const Notas* notas,
+                        const char* users) {
+    FILE* report = fopen(name, "w");
+    if (report == nullptr) {
+        fprintf(out, "No se pudo crear %s\n", name);
+        return -1;
+    }
+    listing_render(report, con, notas, users);
+    int failed = ferror(report);
+    if (fclose(report) != 0) failed = 1;
+    if (failed) {
+        fprintf(out, "No se pudo escribir %s\n", name);
+        return -1;
+    }
+    return 0;
+}
+
+// A report that failed is not printed: the printer would get half a list.
+void listing_print(FILE* out, const Consola* con, const Notas* notas, const char* users) {
+    if (write_report(kPrintFile, out, con, notas, users) != 0) return;
+    if (con->imprimir() != 0) fprintf(out, "No se pudo imprimir %s\n", kPrintFile);
+}
+
+void listing_export(FILE* out, const Consola* con, const Notas* notas, const char* users) {
+    write_report(kExportFile, out, con, notas, users);
+}

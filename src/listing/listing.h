@@ -7,6 +7,12 @@
 #include "console/console.h"
 #include "main/kelvra.h"
 
+// Writes the whole note list layout to `out`: the header, one row and one
+// separator per note, then the footer with `users` (empty when null) and the
+// time from `con->local_time`, read once, after the rows. Write errors are
+// left on `out` for the caller to find with ferror.
+void listing_render(FILE* out, const Consola* con, const Notas* notas, const char* users);
+
 // Option 3: clears the screen and shows the note list.
 void listing_show(FILE* out, const Consola* con, const Notas* notas, const char* users);
 
