@@ -8,11 +8,17 @@
 
 static FakeConsole the_fake;
 
-FakeConsole& fake_console() { return the_fake; }
+FakeConsole& fake_console() {
+    return the_fake;
+}
 
-static void fake_cls(FILE* out) { fputs("<cls>", out); }
+static void fake_cls(FILE* out) {
+    fputs("<cls>", out);
+}
 
-static void fake_color(FILE* out, int scheme) { fprintf(out, "<color %02d>", scheme); }
+static void fake_color(FILE* out, int scheme) {
+    fprintf(out, "<color %02d>", scheme);
+}
 
 // Like the real key-wait from a pipe: one line is one key.
 static int fake_pause(FILE* in, FILE* out) {
@@ -24,7 +30,9 @@ static int fake_pause(FILE* in, FILE* out) {
     return 1;
 }
 
-static void fake_local_time(struct tm* now) { *now = the_fake.clock; }
+static void fake_local_time(struct tm* now) {
+    *now = the_fake.clock;
+}
 
 static int fake_box(const char* text, const char* caption, FILE*, FILE* out) {
     the_fake.boxes.push_back(std::string(caption) + "|" + text);
@@ -38,7 +46,8 @@ static int fake_box(const char* text, const char* caption, FILE*, FILE* out) {
 static int fake_wait(int ms, FILE*) {
     the_fake.waits++;
     if (the_fake.max_waits > 0 && the_fake.waits >= the_fake.max_waits) the_fake.stop = true;
-    the_fake.clock.tm_sec += the_fake.clock_step_seconds > 0 ? the_fake.clock_step_seconds : ms / 1000;
+    the_fake.clock.tm_sec +=
+        the_fake.clock_step_seconds > 0 ? the_fake.clock_step_seconds : ms / 1000;
     mktime(&the_fake.clock);  // carries seconds into minutes and hours
     return the_fake.stop ? WAIT_LEAVE : WAIT_DONE;
 }
@@ -49,8 +58,8 @@ static int fake_imprimir(void) {
 }
 
 const Consola* fake_console_reset() {
-    the_fake.ops = Consola{fake_cls,  fake_color, fake_pause,   fake_local_time,
-                           fake_box,  fake_wait,  fake_imprimir};
+    the_fake.ops = Consola{fake_cls, fake_color, fake_pause,   fake_local_time,
+                           fake_box, fake_wait,  fake_imprimir};
     memset(&the_fake.clock, 0, sizeof the_fake.clock);
     the_fake.clock.tm_mday = 5;
     the_fake.clock.tm_mon = 11;

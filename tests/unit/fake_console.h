@@ -12,15 +12,15 @@
 
 struct FakeConsole {
     Consola ops;
-    struct tm clock;            // what local_time reports
-    int clock_step_seconds;     // added to the clock on every wait
-    std::vector<int> box_results;  // answers of successive boxes (then BOX_OK)
+    struct tm clock;                 // what local_time reports
+    int clock_step_seconds;          // added to the clock on every wait
+    std::vector<int> box_results;    // answers of successive boxes (then BOX_OK)
     std::vector<std::string> boxes;  // "caption|text" of each box shown
-    int waits;                  // number of waits so far
-    int max_waits;              // reaching this many waits makes `stop` true (100 by default)
+    int waits;                       // number of waits so far
+    int max_waits;                   // reaching this many waits makes `stop` true (100 by default)
     bool stop;
-    int print_result;           // what imprimir returns
-    int prints;                 // how often imprimir ran
+    int print_result;  // what imprimir returns
+    int prints;        // how often imprimir ran
 };
 
 // The fake that the function pointers reach.

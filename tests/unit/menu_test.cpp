@@ -110,10 +110,10 @@ TEST(Menu, EndOfInputAtEveryPromptEndsWithOneLineEndAndNoHalfNote) {
     } cases[] = {
         {"", kStart + kMenu + "\n", 0},
         {"1\n", kStart + kMenu + "Defina el nombre de la nota\n\n", 0},
-        {"1\nCita\n", kStart + kMenu + "Defina el nombre de la nota\nDefina el horario de la nota\n\n",
-         0},
-        {"1\nCita\n\n\n", kStart + kMenu + "Defina el nombre de la nota\nDefina el horario de la nota\n\n",
-         0},
+        {"1\nCita\n",
+         kStart + kMenu + "Defina el nombre de la nota\nDefina el horario de la nota\n\n", 0},
+        {"1\nCita\n\n\n",
+         kStart + kMenu + "Defina el nombre de la nota\nDefina el horario de la nota\n\n", 0},
         {"1\nCita\n14:30", kStart + kMenu + kDialog + "\n", 0},
         {"1\nCita\n14:30\n", kStart + kMenu + kDialog + "\n", 0},
         {"1\nCita\n14:30\nDentista\n", kStart + kMenu + kDialog + "<pause>\n", 1},
@@ -174,8 +174,8 @@ TEST(NoteEntry, AppendsAfterTheLastNoteAndRefusesTheEleventh) {
     dialog_table = Notas{};
     for (int k = 0; k < MAX_NOTES; k++) {
         int result = -2;
-        run_with_streams("n" + std::to_string(k) + "\n10:0" + std::to_string(k) + "\nd\n", run_dialog,
-                         &result);
+        run_with_streams("n" + std::to_string(k) + "\n10:0" + std::to_string(k) + "\nd\n",
+                         run_dialog, &result);
         EXPECT_EQ(dialog_table.indN, k + 1);
         EXPECT_EQ(dialog_table.TitNot[k], "n" + std::to_string(k));
     }
