@@ -1,0 +1,212 @@
+// Fuzzes the whole dialog: the input bytes are what the user types, fed
+// through the menu loop into every command. The console services answer at
+// once (no terminal, no real waits, a fixed clock), and the commands that
+// write files write them into a private working directory that is emptied
+// before each input, so every input runs from the same start.
+//
+// Besides the sanitizers' own checks, each run checks what the program
+// promises whatever is typed: the count stays within the table, every cell
+// stays terminated, no row past the next free one is ever touched, and no file the
+// program writes grows past what ten full notes can fill.
+#include <dirent.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "main/kelvra.h"
+
+#define FUZZ_CHECK(cond)                                                             \
+    do {                                                                             \
+        if (!(cond)) {                                                               \
+            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
+            abort();                                                                 \
+        }                                                                            \
+    } while (0)
+
+enum {
+    // Waits after which the notification mode is asked to end, so an input
+    // that enters it with nothing due cannot hold the fuzzer forever.
+    WAITS_PER_WATCH = 3,
+    PATH_TEXT = 4096,
+    // The largest file any command may leave: the list layout with ten
+    // rows of full cells, with room to spare for its fixed lines.
+    MAX_FILE_BYTES = 2048 + MAX_NOTES * (NAME_CELL + TIME_CELL + DESC_CELL + 128)
+};
+
+static Notas notas;
+static FILE* sink;
+static char work_dir[PATH_TEXT];
+
+// What the fake services remember within one input.
+static int waits_in_watch;
+static int seconds_passed;
+static int prints;
+
+static void fuzz_cls(FILE* out) {
+    fputc('\f', out);
+}
+
+static void fuzz_color(FILE*, int) {}
+
+// Like the key-wait from a pipe: one line is one key.
+static int consume_line(FILE* in) {
+    int c = getc(in);
+    if (c == EOF) return 0;
+    while (c != EOF && c != '\n') c = getc(in);
+    return 1;
+}
+
+static int fuzz_pause(FILE* in, FILE* out) {
+    fputs("Presione una tecla para continuar . . . ", out);
+    if (!consume_line(in)) return 0;
+    fputc('\n', out);
+    return 1;
+}
+
+// 05/12/26 14:30:00 plus the waits so far: notes timed 14:30 come due.
+static void fuzz_local_time(struct tm* now) {
+    memset(now, 0, sizeof *now);
+    now->tm_year = 126;
+    now->tm_mon = 11;
+    now->tm_mday = 5;
+    now->tm_hour = 14;
+    now->tm_min = 30 + seconds_passed / 60;
+    now->tm_sec = seconds_passed % 60;
+    now->tm_isdst = -1;
+    mktime(now);
+}
+
+// The box takes one line as its OK; a line starting with "!" stands for a
+// box that could not be shown.
+static int fuzz_box(const char* text, const char* caption, FILE* in, FILE* out) {
+    fprintf(out, "[%s] %s\n", caption, text);
+    int c = getc(in);
+    if (c == EOF) return BOX_END_OF_INPUT;
+    int failed = (c == '!');
+    if (c != '\n' && !consume_line(in)) return BOX_END_OF_INPUT;
+    return failed ? BOX_FAILED : BOX_OK;
+}
+
+static int fuzz_wait(int ms, FILE*) {
+    seconds_passed += ms / 1000;
+    if (++waits_in_watch < WAITS_PER_WATCH) return WAIT_DONE;
+    waits_in_watch = 0;
+    return WAIT_LEAVE;
+}
+
+// Every other print fails, so both ends of option 4 are reached.
+static int fuzz_imprimir(void) {
+    return (prints++ % 2 == 0) ? 0 : -1;
+}
+
+static const Consola kFuzzConsole = {fuzz_cls, fuzz_color, fuzz_pause,   fuzz_local_time,
+                                     fuzz_box, fuzz_wait,  fuzz_imprimir};
+
+static void make_dir(const char* path) {
+    if (mkdir(path, 0700) != 0) {
+        perror(path);
+        abort();
+    }
+}
+
+// A private directory with a working directory and a user folder holding a
+// saved-notes file to import, so option 8 finds something.
+static void prepare_directories(void) {
+    const char* tmp = getenv("TMPDIR");
+    char base[PATH_TEXT];
+    snprintf(base, sizeof base, "%s/kelvra-fuzz-XXXXXX", tmp != nullptr && tmp[0] ? tmp : "/tmp");
+    if (mkdtemp(base) == nullptr) {
+        perror("mkdtemp");
+        abort();
+    }
+    char path[PATH_TEXT];
+    snprintf(path, sizeof path, "%s/home", base);
+    make_dir(path);
+    setenv("USERPROFILE", path, 1);
+    snprintf(path, sizeof path, "%s/home/Documents", base);
+    make_dir(path);
+    snprintf(path, sizeof path, "%s/home/Documents/Kelvra", base);
+    make_dir(path);
+    snprintf(path, sizeof path, "%s/home/Documents/Kelvra/NotasGuardadas.txt", base);
+    FILE* saved = fopen(path, "w");
+    FUZZ_CHECK(saved != nullptr);
+    fputs("Cita-\n14:30-\nDentista-\nPre-reunion-\n09:05-\nSala 2-\n", saved);
+    fclose(saved);
+    snprintf(work_dir, sizeof work_dir, "%s/work", base);
+    make_dir(work_dir);
+    if (chdir(work_dir) != 0) abort();
+}
+
+// Removes what the previous input left, and checks its size on the way.
+static void empty_work_dir(void) {
+    DIR* dir = opendir(".");
+    FUZZ_CHECK(dir != nullptr);
+    struct dirent* entry;
+    while ((entry = readdir(dir)) != nullptr) {
+        if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0) continue;
+        struct stat st;
+        FUZZ_CHECK(stat(entry->d_name, &st) == 0);
+        FUZZ_CHECK(S_ISREG(st.st_mode));
+        FUZZ_CHECK(st.st_size <= MAX_FILE_BYTES);
+        unlink(entry->d_name);
+    }
+    closedir(dir);
+}
+
+static int is_terminated(const char* cell, size_t size) {
+    return memchr(cell, '\0', size) != nullptr;
+}
+
+static int is_all_zero(const void* bytes, size_t size) {
+    const unsigned char* b = (const unsigned char*)bytes;
+    for (size_t k = 0; k < size; k++)
+        if (b[k] != 0) return 0;
+    return 1;
+}
+
+static void check_table(const Notas* table) {
+    FUZZ_CHECK(table->indN >= 0 && table->indN <= MAX_NOTES);
+    for (int row = 0; row < MAX_NOTES; row++) {
+        // Row indN may hold the first answers of a note cut short by the
+        // end of input; it is not counted, but what is there is terminated.
+        if (row <= table->indN) {
+            FUZZ_CHECK(is_terminated(table->TitNot[row], NAME_CELL));
+            FUZZ_CHECK(is_terminated(table->hora[row], TIME_CELL));
+            FUZZ_CHECK(is_terminated(table->descr[row], DESC_CELL));
+        } else {
+            FUZZ_CHECK(is_all_zero(table->TitNot[row], NAME_CELL));
+            FUZZ_CHECK(is_all_zero(table->hora[row], TIME_CELL));
+            FUZZ_CHECK(is_all_zero(table->descr[row], DESC_CELL));
+        }
+    }
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    prepare_directories();
+    sink = fopen("/dev/null", "w");
+    FUZZ_CHECK(sink != nullptr);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (chdir(work_dir) != 0) abort();
+    empty_work_dir();
+    memset(&notas, 0, sizeof notas);
+    waits_in_watch = 0;
+    seconds_passed = 0;
+    prints = 0;
+
+    // fmemopen refuses an empty buffer; an empty file reads the same.
+    FILE* in = size > 0 ? fmemopen(const_cast<uint8_t*>(data), size, "r") : fopen("/dev/null", "r");
+    FUZZ_CHECK(in != nullptr);
+    menu_run(in, sink, &kFuzzConsole, &notas, "fuzz");
+    fclose(in);
+
+    check_table(&notas);
+    empty_work_dir();
+    return 0;
+}

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Kelvra's fuzzing (`make fuzz`): builds the two libFuzzer targets with
+# clang++-14 and the address and undefined-behaviour sanitizers, replays the
+# regression inputs of earlier crashes, then runs each target for a bounded
+# time starting from its committed seed corpus.
+#
+#   dialog   arbitrary bytes typed at the menu, through every command
+#   reader   arbitrary bytes as a saved-notes file
+#
+# Settings (environment): FUZZ_SECONDS (per target, default 60), FUZZ_BUILD
+# (default build-fuzz), FUZZ_TARGETS (default "dialog reader"), CXX_FUZZ
+# (default clang++-14).
+#
+# Exits non-zero when a target does not build, a regression input fails, or
+# the fuzzer finds a crash, a leak, a hang or a failed check. A crashing
+# input is left in $FUZZ_BUILD/artifacts/<target>/; copy it into
+# fuzz/regressions/<target>/ once it is fixed.
+set -u -o pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${FUZZ_BUILD:-$root/build-fuzz}
+seconds=${FUZZ_SECONDS:-60}
+targets=${FUZZ_TARGETS:-dialog reader}
+cxx=${CXX_FUZZ:-clang++-14}
+
+if ! command -v "$cxx" > /dev/null; then
+    echo "fuzz: $cxx not found (Debian: clang-14 and libclang-rt-14-dev)" >&2
+    exit 1
+fi
+
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
+
+# The program's own sources, for this system's console layer; main() is the
+# fuzzer's.
+sources=()
+while IFS= read -r f; do sources+=("$f"); done < <(
+    cd "$root" && find src -name '*.cpp' ! -name main.cpp ! -name console_windows.cpp | sort)
+
+flags=(-std=c++17 -g -O1 -fno-omit-frame-pointer -I"$root/src"
+       -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
+
+build_target() {
+    local name=$1
+    local args=()
+    for f in "${sources[@]}"; do args+=("$root/$f"); done
+    "$cxx" "${flags[@]}" -o "$build/${name}_fuzz" "$root/fuzz/${name}_fuzz.cpp" "${args[@]}"
+}
+
+status=0
+summary=()
+for name in $targets; do
+    echo "== fuzz $name: building"
+    if ! build_target "$name"; then
+        echo "fuzz $name: build failed" >&2
+        exit 1
+    fi
+    bin=$build/${name}_fuzz
+    corpus=$build/corpus-$name
+    artifacts=$build/artifacts/$name
+    # The dialog's commands create, sync and remove files on every input:
+    # in memory that costs nothing, on a disk it would be most of the time.
+    scratch_base=$build
+    [ -d /dev/shm ] && [ -w /dev/shm ] && scratch_base=/dev/shm
+    scratch=$(mktemp -d "$scratch_base/kelvra-fuzz-$name.XXXXXX")
+    mkdir -p "$corpus" "$artifacts"
+    dict=()
+    [ -f "$root/fuzz/$name.dict" ] && dict=(-dict="$root/fuzz/$name.dict")
+    common=(-timeout=10 -rss_limit_mb=2048 -max_len=16384 "${dict[@]}")
+
+    # Inputs that crashed once must stay fixed.
+    regressions=$root/fuzz/regressions/$name
+    if [ -d "$regressions" ] && [ -n "$(ls -A "$regressions")" ]; then
+        echo "== fuzz $name: replaying $(ls "$regressions" | wc -l) regression inputs"
+        if ! TMPDIR=$scratch "$bin" "${common[@]}" "$regressions"/* > "$build/$name-regressions.log" 2>&1; then
+            tail -40 "$build/$name-regressions.log"
+            echo "fuzz $name: a regression input fails again" >&2
+            status=1
+            summary+=("$name: REGRESSION")
+            rm -rf "$scratch"
+            continue
+        fi
+    fi
+
+    # The working corpus starts from the committed seeds and keeps what the
+    # fuzzer finds; the committed seeds themselves are never changed.
+    echo "== fuzz $name: running for $seconds s"
+    log=$build/$name.log
+    TMPDIR=$scratch "$bin" "${common[@]}" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix="$artifacts/" "$corpus" "$root/fuzz/corpus/$name" > "$log" 2>&1
+    rc=$?
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+    line=$(grep -E '^#[0-9]+' "$log" | tail -1)
+    cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<< "$line")
+    ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<< "$line")
+    if [ $rc -ne 0 ]; then
+        tail -60 "$log"
+        echo "fuzz $name: failed (status $rc); inputs in $artifacts" >&2
+        status=1
+        summary+=("$name: FAILED after ${runs:-?} runs")
+    else
+        summary+=("$name: ${runs:-?} runs, ${speed:-?} exec/s, cov ${cov:-?} edges, ft ${ft:-?} features, corpus $(ls "$corpus" | wc -l) inputs")
+    fi
+    rm -rf "$scratch"
+done
+
+echo "== fuzz summary (${seconds} s per target)"
+for s in "${summary[@]}"; do echo "  $s"; done
+exit $status
