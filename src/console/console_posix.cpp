@@ -159,48 +159,96 @@ static int has_desktop(void) {
     return (x11 != nullptr && x11[0] != '\0') || (wayland != nullptr && wayland[0] != '\0');
 }
 
+// The console box never grows wider than this, so a long description is
+// wrapped instead of breaking the frame on an ordinary terminal.
+enum { BOX_MAX_WIDTH = 60 };
+
+// Terminal columns of the first `len` bytes of `text`. The bytes that carry
+// on a UTF-8 character take no column of their own.
+static size_t text_columns(const char* text, size_t len) {
+    size_t cols = 0;
+    for (size_t k = 0; k < len; k++) {
+        if (((unsigned char)text[k] & 0xC0) != 0x80) cols++;
+    }
+    return cols;
+}
+
+// Bytes of `text` that go on one row of `width` columns: up to the last
+// blank that fits, or a hard cut when one word is wider than the row. Never
+// cuts inside a UTF-8 character.
+static size_t next_row_length(const char* text, size_t width) {
+    size_t cols = 0;
+    size_t last_blank = 0;
+    size_t k = 0;
+    for (; text[k] != '\0'; k++) {
+        if (((unsigned char)text[k] & 0xC0) == 0x80) continue;
+        if (cols == width) break;
+        if (text[k] == ' ') last_blank = k;
+        cols++;
+    }
+    if (text[k] == '\0' || text[k] == ' ' || last_blank == 0) return k;
+    return last_blank;
+}
+
 static void draw_rule(FILE* out, size_t width) {
     fputc('+', out);
     for (size_t k = 0; k < width + 2; k++) fputc('-', out);
     fputs("+\n", out);
 }
 
-static void draw_row(FILE* out, const char* text, size_t width, int centred) {
-    size_t len = strlen(text);
-    size_t left = centred ? (width - len) / 2 : 0;
+// One row of the frame: the first `len` bytes of `text`, padded to `width`
+// columns, which they must not exceed.
+static void draw_row(FILE* out, const char* text, size_t len, size_t width, int centred) {
+    size_t cols = text_columns(text, len);
+    size_t left = centred ? (width - cols) / 2 : 0;
     fputs("| ", out);
     for (size_t k = 0; k < left; k++) fputc(' ', out);
-    fputs(text, out);
-    for (size_t k = left + len; k < width; k++) fputc(' ', out);
+    fwrite(text, 1, len, out);
+    for (size_t k = left + cols; k < width; k++) fputc(' ', out);
     fputs(" |\n", out);
+}
+
+// As many rows as `text` needs; an empty text still takes one row.
+static void draw_wrapped(FILE* out, const char* text, size_t width, int centred) {
+    do {
+        size_t len = next_row_length(text, width);
+        draw_row(out, text, len, width, centred);
+        text += len;
+        while (*text == ' ') text++;
+    } while (*text != '\0');
 }
 
 // Without a desktop the box is drawn in the console: a frame titled with the
 // note's name, its description, and an OK button that Enter presses.
 static int console_box(const char* text, const char* caption, FILE* in, FILE* out) {
     static const char kButton[] = "[ Aceptar ]";
-    size_t width = sizeof kButton - 1;
-    if (strlen(caption) > width) width = strlen(caption);
-    if (strlen(text) > width) width = strlen(text);
+    size_t width = text_columns(caption, strlen(caption));
+    size_t text_width = text_columns(text, strlen(text));
+    if (text_width > width) width = text_width;
+    if (width > BOX_MAX_WIDTH) width = BOX_MAX_WIDTH;
+    if (width < sizeof kButton - 1) width = sizeof kButton - 1;
     if (is_terminal(out)) fputc('\a', out);
     draw_rule(out, width);
-    draw_row(out, caption, width, 1);
+    draw_wrapped(out, caption, width, 1);
     draw_rule(out, width);
-    draw_row(out, text, width, 0);
-    draw_row(out, "", width, 0);
-    draw_row(out, kButton, width, 1);
+    draw_wrapped(out, text, width, 0);
+    draw_row(out, "", 0, width, 0);
+    draw_row(out, kButton, sizeof kButton - 1, width, 1);
     draw_rule(out, width);
     fflush(out);
+    // Like a real modal box, it takes only the Enter pressed once it is up,
+    // not one typed earlier.
+    if (is_terminal(in)) tcflush(fileno(in), TCIFLUSH);
     return consume_line(in) ? BOX_OK : BOX_END_OF_INPUT;
 }
 
 // On a desktop the box is zenity's warning dialog. The texts go to it as
 // separate arguments, never through a shell, so nothing the user typed is
-// interpreted.
+// interpreted. Without zenity the console box stands in.
 static int posix_box(const char* text, const char* caption, FILE* in, FILE* out) {
     if (has_desktop()) {
-        char title[128 + 8];
-        char body[256 + 7];
+        char title[sizeof "--title=" + 256];
+        char body[sizeof "--text=" + 512];
         snprintf(title, sizeof title, "--title=%s", caption);
         snprintf(body, sizeof body, "--text=%s", text);
         char zenity[] = "zenity";
@@ -228,17 +276,20 @@ static void sleep_ms(long long ms) {
 }
 
 // At a terminal the wait also listens for Enter, which asks to leave the
-// mode; the wait still lasts its full time. From a pipe it is a plain sleep,
-// so scripted sessions stay predictable.
+// mode; the wait still lasts its full time, and every Enter typed in it is
+// taken so none is left over for the key-wait that follows. The end of input
+// asks to leave as well. From a pipe it is a plain sleep, so scripted
+// sessions stay predictable. Either way the process sleeps in the kernel.
 static int posix_wait(int ms, FILE* in) {
     if (!is_terminal(in)) {
         sleep_ms(ms);
         return WAIT_DONE;
     }
     int leave = WAIT_DONE;
+    int listening = 1;
     const long long end = now_ms() + ms;
     for (long long left = ms; left > 0; left = end - now_ms()) {
-        if (leave == WAIT_LEAVE) {
+        if (!listening) {
             sleep_ms(left);
             break;
         }
@@ -247,9 +298,12 @@ static int posix_wait(int ms, FILE* in) {
         p.events = POLLIN;
         p.revents = 0;
         int ready = poll(&p, 1, (int)left);
+        // A terminal that cannot be polled, or has hung up or ended, would
+        // answer at once on every call: stop listening rather than spin.
+        if (ready < 0 && errno != EINTR) listening = 0;
         if (ready > 0) {
-            consume_line(in);
             leave = WAIT_LEAVE;
+            if ((p.revents & POLLIN) == 0 || !consume_line(in)) listening = 0;
         }
     }
     return leave;

@@ -45,6 +45,7 @@ static int fake_box(const char* text, const char* caption, FILE*, FILE* out) {
 
 static int fake_wait(int ms, FILE*) {
     the_fake.waits++;
+    the_fake.last_wait_ms = ms;
     if (the_fake.max_waits > 0 && the_fake.waits >= the_fake.max_waits) the_fake.stop = true;
     the_fake.clock.tm_sec +=
         the_fake.clock_step_seconds > 0 ? the_fake.clock_step_seconds : ms / 1000;
@@ -72,6 +73,7 @@ const Consola* fake_console_reset() {
     the_fake.box_results.clear();
     the_fake.boxes.clear();
     the_fake.waits = 0;
+    the_fake.last_wait_ms = 0;
     the_fake.max_waits = 100;
     the_fake.stop = false;
     the_fake.print_result = 0;

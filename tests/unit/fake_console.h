@@ -17,6 +17,7 @@ struct FakeConsole {
     std::vector<int> box_results;    // answers of successive boxes (then BOX_OK)
     std::vector<std::string> boxes;  // "caption|text" of each box shown
     int waits;                       // number of waits so far
+    int last_wait_ms;                // how long the last wait was asked to last
     int max_waits;                   // reaching this many waits makes `stop` true (100 by default)
     bool stop;
     int print_result;  // what imprimir returns
