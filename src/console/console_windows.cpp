@@ -1,0 +1,366 @@
+// The console layer on Windows: the console API on a console, plain text
+// when redirected, MessageBoxA for the warning box and NOTEPAD for printing.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// windows.h first: the headers below rely on its definitions.
+#include <io.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+
+#include "console/console.h"
+
+// What console_restore must undo. The control handler runs on a thread of
+// its own, so the flags are plain words written in one step.
+static volatile LONG colour_changed = 0;
+static WORD saved_attributes = 0;
+static volatile LONG saved_attributes_valid = 0;
+static DWORD saved_input_mode = 0;
+static volatile LONG saved_input_mode_valid = 0;
+
+static const char kPausePrompt[] = "Presione una tecla para continuar . . . ";
+
+// "color 04" and "color 06": dark red or dark yellow text on black.
+static const WORD kRedOnBlack = FOREGROUND_RED;
+static const WORD kYellowOnBlack = FOREGROUND_RED | FOREGROUND_GREEN;
+
+static HANDLE handle_of(FILE* f) {
+    int fd = _fileno(f);
+    if (fd < 0) return INVALID_HANDLE_VALUE;
+    return (HANDLE)_get_osfhandle(fd);
+}
+
+// A console answers GetConsoleMode; pipes, files and NUL do not.
+static int is_console(FILE* f) {
+    DWORD mode;
+    HANDLE h = handle_of(f);
+    return h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) != 0;
+}
+
+static void remember_attributes(HANDLE out) {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (saved_attributes_valid || !GetConsoleScreenBufferInfo(out, &info)) return;
+    saved_attributes = info.wAttributes;
+    saved_attributes_valid = 1;
+}
+
+static void restore_now(void) {
+    if (colour_changed && saved_attributes_valid) {
+        SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE), saved_attributes);
+        colour_changed = 0;
+    }
+    if (saved_input_mode_valid) SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), saved_input_mode);
+}
+
+void console_restore(void) {
+    fflush(stdout);
+    restore_now();
+}
+
+// Ctrl+C, Ctrl+Break and closing the window: put the console back, then let
+// the default handler end the process with its usual status.
+static BOOL WINAPI on_console_event(DWORD event) {
+    (void)event;
+    restore_now();
+    return FALSE;
+}
+
+void console_start(void) {
+    remember_attributes(GetStdHandle(STD_OUTPUT_HANDLE));
+    DWORD mode;
+    if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode)) {
+        saved_input_mode = mode;
+        saved_input_mode_valid = 1;
+    }
+    atexit(console_restore);
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+// Fills the whole screen buffer with blanks or with one colour, as "cls"
+// and "color" do.
+static void fill_screen(HANDLE h, int blanks, WORD attributes) {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(h, &info)) return;
+    DWORD cells = (DWORD)info.dwSize.X * (DWORD)info.dwSize.Y;
+    COORD origin = {0, 0};
+    DWORD written;
+    if (blanks) {
+        FillConsoleOutputCharacterA(h, ' ', cells, origin, &written);
+        FillConsoleOutputAttribute(h, info.wAttributes, cells, origin, &written);
+        SetConsoleCursorPosition(h, origin);
+    } else {
+        FillConsoleOutputAttribute(h, attributes, cells, origin, &written);
+    }
+}
+
+static void windows_cls(FILE* out) {
+    if (!is_console(out)) {
+        fputc('\f', out);
+        return;
+    }
+    fflush(out);
+    fill_screen(handle_of(out), 1, 0);
+}
+
+// Like "color", the text already on the screen takes the new colours too.
+static void windows_color(FILE* out, int scheme) {
+    const char* no_color = getenv("NO_COLOR");
+    if (!is_console(out) || (no_color != NULL && no_color[0] != '\0')) return;
+    fflush(out);
+    HANDLE h = handle_of(out);
+    WORD attributes = scheme == CONSOLE_YELLOW ? kYellowOnBlack : kRedOnBlack;
+    remember_attributes(h);
+    colour_changed = 1;
+    SetConsoleTextAttribute(h, attributes);
+    fill_screen(h, 0, attributes);
+}
+
+// Reads up to and including the next line end. Returns 0 at end of input
+// with nothing read.
+static int consume_line(FILE* in) {
+    int c = getc(in);
+    if (c == EOF) return 0;
+    while (c != EOF && c != '\n') c = getc(in);
+    return 1;
+}
+
+// Shift, Ctrl, Alt and the lock keys alone are not "a key" for the wait.
+static int is_modifier(WORD key) {
+    return key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU || key == VK_CAPITAL ||
+           key == VK_NUMLOCK || key == VK_SCROLL || key == VK_LWIN || key == VK_RWIN;
+}
+
+// One key press from the console's input queue, unechoed. Releases, mouse
+// and focus events (among them the release of the Enter that ended the
+// menu line) are passed over. Returns 0 when the console cannot be read.
+static int read_single_key(HANDLE in) {
+    for (;;) {
+        INPUT_RECORD record;
+        DWORD got = 0;
+        if (!ReadConsoleInputA(in, &record, 1, &got)) return 0;
+        if (got == 1 && record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown &&
+            !is_modifier(record.Event.KeyEvent.wVirtualKeyCode))
+            return 1;
+    }
+}
+
+// From a pipe the key-wait takes one line, so a scripted session is a text
+// file with an empty line after each command.
+static int windows_pause(FILE* in, FILE* out) {
+    fputs(kPausePrompt, out);
+    fflush(out);
+    int got = is_console(in) ? read_single_key(handle_of(in)) : consume_line(in);
+    if (!got) return 0;
+    fputs("\n", out);
+    return 1;
+}
+
+static void windows_local_time(struct tm* now) {
+    time_t t = time(NULL);
+    localtime_s(now, &t);
+}
+
+// The console box never grows wider than this, so a long description is
+// wrapped instead of breaking the frame on an ordinary terminal.
+enum { BOX_MAX_WIDTH = 60 };
+
+// Terminal columns of the first `len` bytes of `text`. The bytes that carry
+// on a UTF-8 character take no column of their own.
+static size_t text_columns(const char* text, size_t len) {
+    size_t cols = 0;
+    for (size_t k = 0; k < len; k++) {
+        if (((unsigned char)text[k] & 0xC0) != 0x80) cols++;
+    }
+    return cols;
+}
+
+// Bytes of `text` that go on one row of `width` columns: up to the last
+// blank that fits, or a hard cut when one word is wider than the row. Never
+// cuts inside a UTF-8 character.
+static size_t next_row_length(const char* text, size_t width) {
+    size_t cols = 0;
+    size_t last_blank = 0;
+    size_t k = 0;
+    for (; text[k] != '\0'; k++) {
+        if (((unsigned char)text[k] & 0xC0) == 0x80) continue;
+        if (cols == width) break;
+        if (text[k] == ' ') last_blank = k;
+        cols++;
+    }
+    if (text[k] == '\0' || text[k] == ' ' || last_blank == 0) return k;
+    return last_blank;
+}
+
+static void draw_rule(FILE* out, size_t width) {
+    fputc('+', out);
+    for (size_t k = 0; k < width + 2; k++) fputc('-', out);
+    fputs("+\n", out);
+}
+
+// One row of the frame: the first `len` bytes of `text`, padded to `width`
+// columns, which they must not exceed.
+static void draw_row(FILE* out, const char* text, size_t len, size_t width, int centred) {
+    size_t cols = text_columns(text, len);
+    size_t left = centred ? (width - cols) / 2 : 0;
+    fputs("| ", out);
+    for (size_t k = 0; k < left; k++) fputc(' ', out);
+    fwrite(text, 1, len, out);
+    for (size_t k = left + cols; k < width; k++) fputc(' ', out);
+    fputs(" |\n", out);
+}
+
+// As many rows as `text` needs; an empty text still takes one row.
+static void draw_wrapped(FILE* out, const char* text, size_t width, int centred) {
+    do {
+        size_t len = next_row_length(text, width);
+        draw_row(out, text, len, width, centred);
+        text += len;
+        while (*text == ' ') text++;
+    } while (*text != '\0');
+}
+
+// When no window can be shown (a session without a desktop, such as a
+// service or Wine without a display) the box is drawn in the console as on
+// POSIX: a frame titled with the note's name, its description, and an OK
+// button that Enter presses. Kept the same as console_posix.cpp's, so both
+// systems give the same transcripts.
+static int console_box(const char* text, const char* caption, FILE* in, FILE* out) {
+    static const char kButton[] = "[ Aceptar ]";
+    size_t width = text_columns(caption, strlen(caption));
+    size_t text_width = text_columns(text, strlen(text));
+    if (text_width > width) width = text_width;
+    if (width > BOX_MAX_WIDTH) width = BOX_MAX_WIDTH;
+    if (width < sizeof kButton - 1) width = sizeof kButton - 1;
+    if (is_console(out)) fputc('\a', out);
+    draw_rule(out, width);
+    draw_wrapped(out, caption, width, 1);
+    draw_rule(out, width);
+    draw_wrapped(out, text, width, 0);
+    draw_row(out, "", 0, width, 0);
+    draw_row(out, kButton, sizeof kButton - 1, width, 1);
+    draw_rule(out, width);
+    fflush(out);
+    // Like a real modal box, it takes only the Enter pressed once it is up,
+    // not one typed earlier.
+    if (is_console(in)) FlushConsoleInputBuffer(handle_of(in));
+    return consume_line(in) ? BOX_OK : BOX_END_OF_INPUT;
+}
+
+// The style is a warning icon with a single OK button (MB_ICONWARNING |
+// MB_OK, 0x30). Closing the box with its close button also answers IDOK, so
+// any other answer means no box came up (0 on Windows, -1 under Wine).
+static int windows_box(const char* text, const char* caption, FILE* in, FILE* out) {
+    fflush(NULL);
+    int answer = MessageBoxA(NULL, text, caption, MB_OK | MB_ICONWARNING);
+    if (answer == IDOK) return BOX_OK;
+    return console_box(text, caption, in, out);
+}
+
+// Takes every event waiting in the console's queue. Returns 1 when one of
+// them was a press of Enter.
+static int drain_for_enter(HANDLE in) {
+    int enter = 0;
+    DWORD waiting = 0;
+    while (GetNumberOfConsoleInputEvents(in, &waiting) && waiting > 0) {
+        INPUT_RECORD record;
+        DWORD got = 0;
+        if (!ReadConsoleInputA(in, &record, 1, &got) || got == 0) break;
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown &&
+            record.Event.KeyEvent.wVirtualKeyCode == VK_RETURN)
+            enter = 1;
+    }
+    return enter;
+}
+
+// At a console the wait also listens for Enter, which asks to leave the
+// mode; the wait still lasts its full time. From a pipe it is a plain sleep,
+// so scripted sessions stay predictable.
+static int windows_wait(int ms, FILE* in) {
+    if (ms < 0) ms = 0;
+    if (!is_console(in)) {
+        Sleep((DWORD)ms);
+        return WAIT_DONE;
+    }
+    HANDLE h = handle_of(in);
+    int leave = WAIT_DONE;
+    const ULONGLONG end = GetTickCount64() + (ULONGLONG)ms;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        DWORD left = (DWORD)(end - now);
+        if (leave == WAIT_LEAVE) {
+            Sleep(left);
+            break;
+        }
+        DWORD woke = WaitForSingleObject(h, left);
+        if (woke == WAIT_OBJECT_0) {
+            if (drain_for_enter(h)) leave = WAIT_LEAVE;
+        } else if (woke != WAIT_TIMEOUT) {
+            Sleep(left);
+            break;
+        }
+    }
+    return leave;
+}
+
+// The system editor prints the report on the default printer and ends; the
+// command line goes to CreateProcess as it is, never through a shell.
+static int windows_imprimir(void) {
+    fflush(NULL);
+    char command[] = "NOTEPAD /P ListaNotas.txt";
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+        return -1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    if (!GetExitCodeProcess(process.hProcess, &code)) code = 1;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code == 0 ? 0 : -1;
+}
+
+static const Consola kSystem = {windows_cls, windows_color, windows_pause,   windows_local_time,
+                                windows_box, windows_wait,  windows_imprimir};
+
+const Consola* console_system(void) {
+    return &kSystem;
+}
+
+static const char* non_empty_env(const char* name) {
+    const char* value = getenv(name);
+    return (value != NULL && value[0] != '\0') ? value : NULL;
+}
+
+const char* console_user_name(void) {
+    static char name[256];
+    const char* found = non_empty_env("USERNAME");
+    snprintf(name, sizeof name, "%s", found != NULL ? found : "");
+    return name;
+}
+
+// A path cut short would name another file, so it counts as no path.
+int console_import_path(char* path, size_t size) {
+    const char* base = non_empty_env("USERPROFILE");
+    if (base == NULL || size == 0) return -1;
+    int len = snprintf(path, size, "%s\\Documents\\Kelvra\\NotasGuardadas.txt", base);
+    if (len < 0 || (size_t)len >= size) {
+        path[0] = '\0';
+        return -1;
+    }
+    return 0;
+}
+
+int console_sync_file(FILE* file) {
+    if (fflush(file) != 0) return -1;
+    return _commit(_fileno(file)) == 0 ? 0 : -1;
+}
+
+int console_replace_file(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : -1;
+}
