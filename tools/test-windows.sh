@@ -1,0 +1,238 @@
+#!/usr/bin/env bash
+# The Windows program under Wine: builds build-windows/kelvra.exe, then
+#   1. runs every end-to-end case of tests/e2e/cases against it, comparing
+#      its output and files with the Linux expectations once CR LF is read
+#      as LF, and checking that every file it wrote has CR LF line ends;
+#   2. checks that the report files and the saved-notes file it writes have
+#      CR LF line ends, that a saved-notes file it wrote loads in the Linux
+#      build and that one the Linux build wrote loads in it;
+#   3. checks that the executable carries one icon group of 12 images and the
+#      version record 1.1.0.0, Spanish (Spain), code page 1252.
+# Needs Debian's mingw-w64, wine and icoutils packages.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+exe=$root/build-windows/kelvra.exe
+linux=$root/${BUILD:-build}/kelvra
+cases_dir=$root/tests/e2e/cases
+
+bash tools/windows-build.sh || exit 1
+# The Linux build to exchange files with, brought up to date (BUILD names
+# its folder as for make).
+make -s build || exit 1
+
+find_tool() {
+    for t in "$@"; do
+        if command -v "$t" > /dev/null; then command -v "$t"; return 0; fi
+        if [ -x "$t" ]; then echo "$t"; return 0; fi
+    done
+    return 1
+}
+# wine64 itself: the `wine` wrapper warns on standard error about the 32-bit
+# half, which the cases would take for the program's own output.
+wine=$(find_tool wine64 /usr/lib/wine/wine64 wine) || { echo "test-windows: wine is missing (apt-get install wine)"; exit 1; }
+wineserver=$(find_tool wineserver /usr/lib/wine/wineserver) || { echo "test-windows: wineserver is missing"; exit 1; }
+for t in wrestool icotool perl; do
+    command -v "$t" > /dev/null || { echo "test-windows: $t is missing (apt-get install icoutils)"; exit 1; }
+done
+
+scratch=$(mktemp -d /tmp/kelvra-windows.XXXXXX)
+export WINEPREFIX=$scratch/prefix WINEDEBUG=-all
+cleanup() {
+    "$wineserver" -k > /dev/null 2>&1
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# A fresh prefix takes a while to set up; every run after it is quick while
+# its server stays up.
+echo "test-windows: preparing a Wine prefix in $WINEPREFIX"
+if ! HOME=$scratch timeout 600 "$wine" wineboot -i > "$scratch/wineboot.log" 2>&1; then
+    echo "test-windows: wineboot failed:"; tail -20 "$scratch/wineboot.log"; exit 1
+fi
+"$wineserver" -p > /dev/null 2>&1
+
+passed=0 failed=0 skipped=0
+pass() { passed=$((passed + 1)); echo "ok    $1"; }
+fail() { failed=$((failed + 1)); echo "FAIL  $1"; }
+skip() { skipped=$((skipped + 1)); echo "SKIP  $1"; }
+
+mask() { sed -E 's#[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}#DD/MM/YY HH:MM:SS#g' "$1"; }
+to_lf() { perl -pe 's/\r\n/\n/g' "$1"; }
+# Line ends that are a lone LF, not CR LF.
+bare_lf() { perl -0777 -ne 'print scalar(() = /(?<!\r)\n/g)' "$1"; }
+
+# Runs kelvra.exe in $1 (working directory) with standard input $2, writing
+# $3.out, $3.err and $3.status. $4 is the user name, $5 the user's folder;
+# the remaining arguments are NAME=VALUE for the environment.
+#
+# Wine sets USERNAME and USERPROFILE itself: the name from USER, the folder
+# as C:\users\<name>. So the user gets the case's name, and that folder in
+# the prefix becomes a link to the case's user folder.
+run_exe() {
+    local work=$1 input=$2 result=$3 user=$4 profile=$5
+    shift 5
+    mkdir -p "$profile"
+    rm -rf "${WINEPREFIX:?}/drive_c/users/$user"
+    ln -s "$profile" "$WINEPREFIX/drive_c/users/$user"
+    (cd "$work" && timeout 60 env -i WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all USER="$user" \
+        PATH=/usr/local/bin:/usr/bin:/bin LANG=C TZ=UTC "$@" "$wine" "$exe" \
+        < "$input" > "$result.out" 2> "$result.err")
+    echo $? > "$result.status"
+}
+
+run_linux() {
+    local work=$1 input=$2 result=$3
+    (cd "$work" && timeout 20 env -i USERNAME=ana HOME="$scratch/linux-home" PATH=/usr/local/bin:/usr/bin:/bin \
+        LANG=C TZ=UTC "$linux" < "$input" > "$result.out" 2> "$result.err")
+    echo $? > "$result.status"
+}
+
+# One case folder, as tests/e2e/run_case.sh runs it on Linux.
+run_case() {
+    local case_dir=$1 name
+    name=$(basename "$case_dir")
+    local tmp=$scratch/case-$name
+    local work=$tmp/work home=$tmp/home
+    mkdir -p "$work" "$home"
+    [ -d "$case_dir/before" ] && cp -R "$case_dir/before/." "$work/"
+
+    local env_args=(HOME="$home") user=ana profile="" line
+    if [ -f "$case_dir/env" ]; then
+        while IFS= read -r line || [ -n "$line" ]; do
+            [ -n "$line" ] || continue
+            line=${line//@HOME@/$home}
+            env_args+=("$line")
+            case $line in
+                USERNAME=*) user=${line#USERNAME=} ;;
+                USERPROFILE=*) profile=${line#USERPROFILE=} ;;
+                HOME=*) home=${line#HOME=} ;;
+            esac
+        done < "$case_dir/env"
+    fi
+    # Without USERPROFILE the Linux build takes HOME as the user's folder.
+    [ -n "$profile" ] || profile=$home
+    if [ -z "$user" ] || [ -z "$profile" ]; then
+        skip "$name: an unset USERNAME or user folder cannot be had under Wine, which always sets both"
+        return
+    fi
+
+    run_exe "$work" "$case_dir/stdin" "$tmp/run" "$user" "$profile" "${env_args[@]}"
+
+    local why=() want_status=0
+    [ -f "$case_dir/status" ] && want_status=$(cat "$case_dir/status")
+    [ "$(cat "$tmp/run.status")" = "$want_status" ] || why+=("exit status $(cat "$tmp/run.status"), expected $want_status")
+    [ -s "$tmp/run.err" ] && why+=("standard error: $(head -c 300 "$tmp/run.err")")
+    to_lf "$tmp/run.out" > "$tmp/out.lf"
+    if ! cmp -s <(mask "$tmp/out.lf") "$case_dir/stdout"; then
+        why+=("output differs: $(diff <(mask "$tmp/out.lf" | cat -A) <(cat -A "$case_dir/stdout") | head -10)")
+    fi
+    [ "$(bare_lf "$tmp/run.out")" = 0 ] || why+=("output has line ends without CR")
+
+    local expected=$case_dir/after want have f
+    [ -d "$expected" ] || expected=$case_dir/before
+    want=$( [ -d "$expected" ] && cd "$expected" && find . -type f | sort)
+    have=$(cd "$work" && find . -type f | sort)
+    [ "$want" = "$have" ] || why+=("files differ: $(diff <(echo "$want") <(echo "$have") | tr '\n' ' ')")
+    for f in $want; do
+        [ -f "$work/$f" ] || continue
+        # A file the program did not touch is compared as it is; one it wrote
+        # must have CR LF line ends and read as the Linux one once they are LF.
+        if [ -f "$case_dir/before/$f" ] && cmp -s "$work/$f" "$case_dir/before/$f" &&
+            cmp -s <(mask "$work/$f") "$expected/$f"; then
+            continue
+        fi
+        [ "$(bare_lf "$work/$f")" = 0 ] || why+=("file $f has line ends without CR")
+        to_lf "$work/$f" > "$tmp/file.lf"
+        cmp -s <(mask "$tmp/file.lf") "$expected/$f" ||
+            why+=("file $f differs: $(diff <(mask "$tmp/file.lf" | cat -A) <(cat -A "$expected/$f") | head -6)")
+    done
+
+    if [ ${#why[@]} -eq 0 ]; then pass "$name"; else fail "$name: $(printf '%s; ' "${why[@]}")"; fi
+}
+
+echo "test-windows: end-to-end cases"
+for case_dir in "$cases_dir"/*/; do
+    [ -f "$case_dir/stdin" ] && run_case "${case_dir%/}"
+done
+
+echo "test-windows: files written on Windows"
+notes=$'1\nCita\n14:30\nDentista\n\n1\nCena con Ana\n21:00\nRestaurante del puerto\n\n'
+saved_lf=$'Cita-\n14:30-\nDentista-\nCena con Ana-\n21:00-\nRestaurante del puerto-\n'
+saved_crlf=${saved_lf//$'\n'/$'\r\n'}
+
+t=$scratch/written && mkdir -p "$t/work"
+printf '%s5\n\n7\n\n' "$notes" > "$t/in"
+run_exe "$t/work" "$t/in" "$t/run" ana "$t/home"
+for f in MiListaNotas.txt NotasGuardadas.txt; do
+    if [ ! -s "$t/work/$f" ]; then
+        fail "$f written by kelvra.exe: missing or empty"
+    elif [ "$(bare_lf "$t/work/$f")" != 0 ] || ! grep -q $'\r$' "$t/work/$f"; then
+        fail "$f written by kelvra.exe: line ends are not CR LF"
+    else
+        pass "$f written by kelvra.exe has CR LF line ends"
+    fi
+done
+
+echo "test-windows: saved notes from one system load in the other"
+# Loading a file and saving again gives the same notes back, each system
+# with its own line ends. A field that kept a CR, or a note lost, shows.
+reload=$'6\n\n7\n\n'
+t=$scratch/to-linux && mkdir -p "$t/work"
+printf '%s' "$saved_crlf" > "$t/work/NotasGuardadas.txt"
+printf '%s' "$reload" > "$t/in"
+run_linux "$t/work" "$t/in" "$t/run"
+if cmp -s "$t/work/NotasGuardadas.txt" <(printf '%s' "$saved_lf") && grep -q "Notas Cargadas correctamente" "$t/run.out"; then
+    pass "a file saved by kelvra.exe loads in the Linux build"
+else
+    fail "a file saved by kelvra.exe loads in the Linux build: $(cat -A "$t/work/NotasGuardadas.txt" | head -6)"
+fi
+# The same the other way, starting from the Linux build's own save.
+t=$scratch/to-windows && mkdir -p "$t/linux" "$t/work"
+printf '%s7\n\n' "$notes" > "$t/save"
+run_linux "$t/linux" "$t/save" "$t/saved"
+if ! cmp -s "$t/linux/NotasGuardadas.txt" <(printf '%s' "$saved_lf"); then
+    fail "the Linux build saves the notes as expected: $(cat -A "$t/linux/NotasGuardadas.txt" 2> /dev/null | head -6)"
+fi
+cp "$t/linux/NotasGuardadas.txt" "$t/work/" 2> /dev/null
+printf '%s' "$reload" > "$t/in"
+run_exe "$t/work" "$t/in" "$t/run" ana "$t/home"
+if cmp -s "$t/work/NotasGuardadas.txt" <(printf '%s' "$saved_crlf") && grep -q "Notas Cargadas correctamente" "$t/run.out"; then
+    pass "a file saved by the Linux build loads in kelvra.exe"
+else
+    fail "a file saved by the Linux build loads in kelvra.exe: $(cat -A "$t/work/NotasGuardadas.txt" | head -6)"
+fi
+
+echo "test-windows: program image"
+t=$scratch/image && mkdir -p "$t"
+wrestool -l "$exe" > "$t/resources"
+groups=$(grep -c -- '--type=14 ' "$t/resources")
+icons=$(grep -c -- '--type=3 ' "$t/resources")
+versions=$(grep -c -- '--type=16 ' "$t/resources")
+wrestool -x --type=14 -o "$t/icon.ico" "$exe" 2> /dev/null
+images=$(icotool -l "$t/icon.ico" 2> /dev/null | sort)
+want_images=$(for size in 16 24 32 48 64 256; do for depth in 32 8; do
+    echo "--width=$size --height=$size --bit-depth=$depth"; done; done | sort)
+have_images=$(echo "$images" | sed -E 's/.*(--width=[0-9]+ --height=[0-9]+ --bit-depth=[0-9]+).*/\1/' | sort)
+if [ "$groups" = 1 ] && [ "$icons" = 12 ] && [ "$have_images" = "$want_images" ]; then
+    pass "one icon group of 12 images"
+else
+    fail "icon: $groups groups, $icons images: $(echo "$images" | tr '\n' ' ')"
+fi
+wrestool -x --raw --type=16 "$exe" 2> /dev/null | od -An -tx1 -v | tr -d ' \n' > "$t/version.hex"
+utf16() { printf '%s' "$1" | od -An -tx1 -v | tr -d ' \n' | sed 's/../&00/g'; }
+# The fixed part: signature, structure version, then file and product
+# version 1.1.0.0 (most significant word first, each word little-endian).
+fixed=bd04effe""00000100""01000100""00000000""01000100""00000000
+why=()
+[ "$versions" = 1 ] || why+=("$versions version records")
+grep -q "$fixed" "$t/version.hex" || why+=("file or product version is not 1.1.0.0")
+grep -q "$(utf16 0C0A04E4)" "$t/version.hex" || why+=("no string block 0C0A04E4")
+grep -q "$(utf16 Translation)" "$t/version.hex" || why+=("no Translation")
+grep -q "0a0ce404" "$t/version.hex" || why+=("Translation is not 0x0C0A, 1252")
+grep -q "$(utf16 1.1.0.0)" "$t/version.hex" || why+=("no text version 1.1.0.0")
+if [ ${#why[@]} -eq 0 ]; then pass "version record 1.1.0.0, Spanish (Spain), 1252"; else fail "version record: ${why[*]}"; fi
+
+echo
+echo "test-windows: $passed passed, $failed failed, $skipped skipped"
+[ "$failed" = 0 ]
