@@ -47,10 +47,10 @@ trap cleanup EXIT
 # A fresh prefix takes a while to set up; every run after it is quick while
 # its server stays up.
 echo "test-windows: preparing a Wine prefix in $WINEPREFIX"
-if ! HOME=$scratch timeout 600 "$wine" wineboot -i > "$scratch/wineboot.log" 2>&1; then
+# Mono and Gecko are not wanted (and could not be fetched anyway).
+if ! HOME=$scratch WINEDLLOVERRIDES="mscoree,mshtml=" timeout 600 "$wine" wineboot -i > "$scratch/wineboot.log" 2>&1; then
     echo "test-windows: wineboot failed:"; tail -20 "$scratch/wineboot.log"; exit 1
 fi
-"$wineserver" -p > /dev/null 2>&1
 
 passed=0 failed=0 skipped=0
 pass() { passed=$((passed + 1)); echo "ok    $1"; }
@@ -68,10 +68,18 @@ bare_lf() { perl -0777 -ne 'print scalar(() = /(?<!\r)\n/g)' "$1"; }
 #
 # Wine sets USERNAME and USERPROFILE itself: the name from USER, the folder
 # as C:\users\<name>. So the user gets the case's name, and that folder in
-# the prefix becomes a link to the case's user folder.
+# the prefix becomes a link to the case's user folder. The name is taken by
+# the first program a Wine server runs, so a new name needs a new server.
+server_user=""
 run_exe() {
     local work=$1 input=$2 result=$3 user=$4 profile=$5
     shift 5
+    if [ "$user" != "$server_user" ]; then
+        "$wineserver" -k > /dev/null 2>&1
+        "$wineserver" -w > /dev/null 2>&1
+        "$wineserver" -p > /dev/null 2>&1
+        server_user=$user
+    fi
     mkdir -p "$profile"
     rm -rf "${WINEPREFIX:?}/drive_c/users/$user"
     ln -s "$profile" "$WINEPREFIX/drive_c/users/$user"
