@@ -19,18 +19,19 @@
 
 #include "main/kelvra.h"
 
-#define FUZZ_CHECK(cond)                                                             \
-    do {                                                                             \
-        if (!(cond)) {                                                               \
-            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            abort();                                                                 \
-        }                                                                            \
-    } while (0)
+// A broken promise stops the fuzzer with the check's text and line.
+static void fuzz_check(bool ok, const char* what, int line) {
+    if (ok) return;
+    fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, line, what);
+    abort();
+}
+#define FUZZ_CHECK(cond) fuzz_check((cond), #cond, __LINE__)
 
 enum {
     // Waits after which the notification mode is asked to end, so an input
     // that enters it with nothing due cannot hold the fuzzer forever.
     WAITS_PER_WATCH = 3,
+    MS_PER_SECOND = 1000,
     PATH_TEXT = 4096,
     // The largest file any command may leave: the list layout with ten
     // rows of full cells, with room to spare for its fixed lines.
@@ -50,7 +51,7 @@ static void fuzz_cls(FILE* out) {
     fputc('\f', out);
 }
 
-static void fuzz_color(FILE*, int) {}
+static void fuzz_color(FILE* /*out*/, int /*scheme*/) {}
 
 // Like the key-wait from a pipe: one line is one key.
 static int consume_line(FILE* in) {
@@ -70,14 +71,10 @@ static int fuzz_pause(FILE* in, FILE* out) {
 // 05/12/26 14:30:00 plus the waits so far: notes timed 14:30 come due.
 static void fuzz_local_time(struct tm* now) {
     memset(now, 0, sizeof *now);
-    now->tm_year = 126;
-    now->tm_mon = 11;
-    now->tm_mday = 5;
-    now->tm_hour = 14;
-    now->tm_min = 30 + seconds_passed / 60;
-    now->tm_sec = seconds_passed % 60;
+    FUZZ_CHECK(strptime("05/12/26 14:30:00", "%d/%m/%y %H:%M:%S", now) != nullptr);
+    now->tm_sec += seconds_passed;
     now->tm_isdst = -1;
-    mktime(now);
+    FUZZ_CHECK(mktime(now) != static_cast<time_t>(-1));
 }
 
 // The box takes one line as its OK; a line starting with "!" stands for a
@@ -91,8 +88,8 @@ static int fuzz_box(const char* text, const char* caption, FILE* in, FILE* out) 
     return failed ? BOX_FAILED : BOX_OK;
 }
 
-static int fuzz_wait(int ms, FILE*) {
-    seconds_passed += ms / 1000;
+static int fuzz_wait(int ms, FILE* /*in*/) {
+    seconds_passed += ms / MS_PER_SECOND;
     if (++waits_in_watch < WAITS_PER_WATCH) return WAIT_DONE;
     waits_in_watch = 0;
     return WAIT_LEAVE;
@@ -107,7 +104,7 @@ static const Consola kFuzzConsole = {fuzz_cls, fuzz_color, fuzz_pause,   fuzz_lo
                                      fuzz_box, fuzz_wait,  fuzz_imprimir};
 
 static void make_dir(const char* path) {
-    if (mkdir(path, 0700) != 0) {
+    if (mkdir(path, S_IRWXU) != 0) {
         perror(path);
         abort();
     }
@@ -162,7 +159,7 @@ static int is_terminated(const char* cell, size_t size) {
 }
 
 static int is_all_zero(const void* bytes, size_t size) {
-    const unsigned char* b = (const unsigned char*)bytes;
+    const unsigned char* b = static_cast<const unsigned char*>(bytes);
     for (size_t k = 0; k < size; k++)
         if (b[k] != 0) return 0;
     return 1;
@@ -185,7 +182,7 @@ static void check_table(const Notas* table) {
     }
 }
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     prepare_directories();
     sink = fopen("/dev/null", "w");
     FUZZ_CHECK(sink != nullptr);

@@ -14,13 +14,13 @@
 
 #include "saved_notes/saved_notes.h"
 
-#define FUZZ_CHECK(cond)                                                             \
-    do {                                                                             \
-        if (!(cond)) {                                                               \
-            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            abort();                                                                 \
-        }                                                                            \
-    } while (0)
+// A broken promise stops the fuzzer with the check's text and line.
+static void fuzz_check(bool ok, const char* what, int line) {
+    if (ok) return;
+    fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, line, what);
+    abort();
+}
+#define FUZZ_CHECK(cond) fuzz_check((cond), #cond, __LINE__)
 
 static Notas first;
 static Notas copy;
@@ -44,14 +44,14 @@ static int count_groups(const uint8_t* data, size_t size) {
 }
 
 static int is_all_zero(const void* bytes, size_t size) {
-    const unsigned char* b = (const unsigned char*)bytes;
+    const unsigned char* b = static_cast<const unsigned char*>(bytes);
     for (size_t k = 0; k < size; k++)
         if (b[k] != 0) return 0;
     return 1;
 }
 
 static void check_cell(const char* cell, size_t size) {
-    const char* end = (const char*)memchr(cell, '\0', size);
+    const char* end = static_cast<const char*>(memchr(cell, '\0', size));
     FUZZ_CHECK(end != nullptr);
     FUZZ_CHECK(memchr(cell, '\n', (size_t)(end - cell)) == nullptr);
 }
@@ -82,7 +82,7 @@ static void check_round_trip(const Notas* table) {
 
     memset(&copy, 0, sizeof copy);
     int not_loaded = -1;
-    FILE* in = open_bytes((const uint8_t*)saved, saved_size);
+    FILE* in = open_bytes(reinterpret_cast<const uint8_t*>(saved), saved_size);
     FUZZ_CHECK(saved_notes_read(in, &copy, &not_loaded) == table->indN);
     fclose(in);
     free(saved);
