@@ -38,7 +38,9 @@ done
 
 scratch=$(mktemp -d /tmp/kelvra-windows.XXXXXX)
 export WINEPREFIX=$scratch/prefix WINEDEBUG=-all
+tmux_socket=kelvra-windows-$$
 cleanup() {
+    command -v tmux > /dev/null && tmux -L "$tmux_socket" kill-server > /dev/null 2>&1
     "$wineserver" -k > /dev/null 2>&1
     rm -rf "$scratch"
 }
@@ -209,6 +211,70 @@ if cmp -s "$t/work/NotasGuardadas.txt" <(printf '%s' "$saved_crlf") && grep -q "
     pass "a file saved by the Linux build loads in kelvra.exe"
 else
     fail "a file saved by the Linux build loads in kelvra.exe: $(cat -A "$t/work/NotasGuardadas.txt" | head -6)"
+fi
+
+echo "test-windows: at a console"
+# The console half of the layer (clearing, colours, the single key press,
+# Enter during the notification wait) needs a console: Wine gives one when
+# the program runs on a terminal, here one of a private tmux server.
+screen_text() { tmux -L "$tmux_socket" capture-pane -t kelvra -p -e -S - 2> /dev/null; }
+# Waits up to $2 seconds for the screen to match the extended regex $1.
+wait_for() {
+    local k
+    for ((k = 0; k < $2 * 5; k++)); do
+        screen_text | perl -pe 's/\e\[[0-9;]*m//g' | grep -qE "$1" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+console_check() {
+    local t=$scratch/console why=()
+    mkdir -p "$t/work" "$t/home"
+    # A server for this check's own user, started afresh.
+    run_exe "$t/work" /dev/null "$t/warm" ana "$t/home"
+    tmux -L "$tmux_socket" new-session -d -s kelvra -x 100 -y 60 -c "$t/work" \
+        "env -i WINEPREFIX='$WINEPREFIX' WINEDEBUG=-all USER=ana TERM=xterm PATH=/usr/bin:/bin LANG=C TZ=UTC '$wine' '$exe'; sleep 600"
+    if ! wait_for 'Importar Notas De Documentos' 60; then
+        tmux -L "$tmux_socket" kill-server
+        fail "kelvra.exe at a console: the menu never came up"
+        return
+    fi
+    tmux -L "$tmux_socket" send-keys -t kelvra 9 Enter
+    wait_for 'Presione una tecla' 20 || why+=("no key-wait after option 9")
+    # Cleared: the picture starts on the top line, in yellow.
+    local top
+    top=$(tmux -L "$tmux_socket" capture-pane -t kelvra -p -e | head -1)
+    [[ $top == *$'\e[33m'*'.-------------------------.'* ]] || why+=("picture not at the top in yellow: $(printf '%s' "$top" | cat -v)")
+    # One key, no Enter, ends the wait; the next menu is not red.
+    tmux -L "$tmux_socket" send-keys -t kelvra x
+    sleep 1
+    screen_text | perl -0777 -ne 'exit(/Presione una tecla[^\n]*\n+(\e\[[0-9;]*m)*\s*Kelvra/ ? 0 : 1)' ||
+        why+=("a single key did not end the key-wait")
+    local shown
+    shown=$(tmux -L "$tmux_socket" capture-pane -t kelvra -p -e)
+    [[ $shown == *$'\e[33m'* && $shown != *$'\e[31m'* ]] || why+=("the screen is not yellow after the picture")
+    # Enter during the notification wait leaves the mode.
+    tmux -L "$tmux_socket" send-keys -t kelvra 2 Enter
+    wait_for 'la hora es: [0-9]{2}:[0-9]{2}' 20 || why+=("no clock line in option 2")
+    tmux -L "$tmux_socket" send-keys -t kelvra Enter
+    local k left=0
+    for ((k = 0; k < 60; k++)); do
+        sleep 0.25
+        if screen_text | perl -pe 's/\e\[[0-9;]*m//g' | perl -0777 -ne 'exit(/la hora es: [^\n]*\n(la hora es: [^\n]*\n)*Presione una tecla/ ? 0 : 1)'; then
+            left=1
+            break
+        fi
+    done
+    [ "$left" = 1 ] || why+=("Enter during the wait did not leave option 2")
+    # Wine's console puts the terminal's colours back by itself when the
+    # program ends, so the restoring cannot be seen from here.
+    tmux -L "$tmux_socket" kill-server
+    if [ ${#why[@]} -eq 0 ]; then pass "kelvra.exe at a console: clearing, yellow, one key, Enter leaves the wait"; else fail "kelvra.exe at a console: $(printf '%s; ' "${why[@]}")"; fi
+}
+if command -v tmux > /dev/null; then
+    console_check
+else
+    skip "kelvra.exe at a console: tmux is missing (apt-get install tmux)"
 fi
 
 echo "test-windows: program image"
