@@ -227,6 +227,9 @@ static int console_box(const char* text, const char* caption, FILE* in, FILE* ou
     if (text_width > width) width = text_width;
     if (width > BOX_MAX_WIDTH) width = BOX_MAX_WIDTH;
     if (width < sizeof kButton - 1) width = sizeof kButton - 1;
+    // Like a real modal box, it takes only an Enter pressed once it is up,
+    // not one typed earlier.
+    if (is_terminal(in)) tcflush(fileno(in), TCIFLUSH);
     if (is_terminal(out)) fputc('\a', out);
     draw_rule(out, width);
     draw_wrapped(out, caption, width, 1);
@@ -236,9 +239,6 @@ static int console_box(const char* text, const char* caption, FILE* in, FILE* ou
     draw_row(out, kButton, sizeof kButton - 1, width, 1);
     draw_rule(out, width);
     fflush(out);
-    // Like a real modal box, it takes only the Enter pressed once it is up,
-    // not one typed earlier.
-    if (is_terminal(in)) tcflush(fileno(in), TCIFLUSH);
     return consume_line(in) ? BOX_OK : BOX_END_OF_INPUT;
 }
 
