@@ -162,19 +162,23 @@ static int windows_pause(FILE* in, FILE* out) {
 
 static void windows_local_time(struct tm* now) {
     time_t t = time(NULL);
-    localtime_s(now, &t);
+    // Fails only for times before 1970, which time() does not give.
+    (void)localtime_s(now, &t);
 }
 
 // The console box never grows wider than this, so a long description is
 // wrapped instead of breaking the frame on an ordinary terminal.
 enum { BOX_MAX_WIDTH = 60 };
 
+// A byte that carries on a UTF-8 character: 10xxxxxx.
+enum { UTF8_TAIL_MASK = 0xC0, UTF8_TAIL = 0x80 };
+
 // Terminal columns of the first `len` bytes of `text`. The bytes that carry
 // on a UTF-8 character take no column of their own.
 static size_t text_columns(const char* text, size_t len) {
     size_t cols = 0;
     for (size_t k = 0; k < len; k++) {
-        if (((unsigned char)text[k] & 0xC0) != 0x80) cols++;
+        if (((unsigned char)text[k] & UTF8_TAIL_MASK) != UTF8_TAIL) cols++;
     }
     return cols;
 }
@@ -187,7 +191,7 @@ static size_t next_row_length(const char* text, size_t width) {
     size_t last_blank = 0;
     size_t k = 0;
     for (; text[k] != '\0'; k++) {
-        if (((unsigned char)text[k] & 0xC0) == 0x80) continue;
+        if (((unsigned char)text[k] & UTF8_TAIL_MASK) == UTF8_TAIL) continue;
         if (cols == width) break;
         if (text[k] == ' ') last_blank = k;
         cols++;
