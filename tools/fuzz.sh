@@ -94,13 +94,14 @@ for name in $targets; do
     line=$(grep -E '^#[0-9]+' "$log" | tail -1)
     cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<< "$line")
     ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<< "$line")
+    counters=$(sed -n 's/.*(\([0-9]*\) inline 8-bit counters).*/\1/p' "$log" | head -1)
     if [ $rc -ne 0 ]; then
         tail -60 "$log"
         echo "fuzz $name: failed (status $rc); inputs in $artifacts" >&2
         status=1
         summary+=("$name: FAILED after ${runs:-?} runs")
     else
-        summary+=("$name: ${runs:-?} runs, ${speed:-?} exec/s, cov ${cov:-?} edges, ft ${ft:-?} features, corpus $(ls "$corpus" | wc -l) inputs")
+        summary+=("$name: ${runs:-?} runs, ${speed:-?} exec/s, cov ${cov:-?} of ${counters:-?} edges, ft ${ft:-?} features, corpus $(ls "$corpus" | wc -l) inputs")
     fi
     rm -rf "$scratch"
 done
