@@ -52,8 +52,8 @@ std::string read_file(const char* name) {
     return text.str();
 }
 
-// The footer's clock; the date of the first row of the layout test when
-// `early` is set, to see every field padded to two digits.
+// The footer's clock. With `early` set it reads 1 January 2027, 09:05:03,
+// so every field of the stamp needs its leading zero.
 bool early;
 void counting_clock(struct tm* now) {
     fflush(screen);
