@@ -16,7 +16,8 @@
 
 #include "console/console.h"
 
-extern char** environ;
+// Declared by unistd.h on some systems only.
+extern char** environ;  // NOLINT(readability-redundant-declaration)
 
 // What console_restore must undo. Written outside signal handlers only while
 // the handlers can see a consistent value.
@@ -73,10 +74,11 @@ void console_start(void) {
 }
 
 static void posix_cls(FILE* out) {
-    if (is_terminal(out))
+    if (is_terminal(out)) {
         fputs("\033[2J\033[H", out);
-    else
+    } else {
         fputc('\f', out);
+    }
 }
 
 static void posix_color(FILE* out, int scheme) {
@@ -128,14 +130,20 @@ static int posix_pause(FILE* in, FILE* out) {
     return 1;
 }
 
+// A clock that cannot be read shows midnight rather than whatever the
+// caller's memory held.
 static void posix_local_time(struct tm* now) {
     time_t t = time(nullptr);
-    localtime_r(&t, now);
+    if (localtime_r(&t, now) == nullptr) memset(now, 0, sizeof *now);
 }
 
+// The exit status a shell gives a command it could not start.
+enum { NOT_STARTED = 127 };
+
 // Starts a program found on PATH with `argv`, its standard output sent to
-// /dev/null when `quiet`, and waits for it. Returns its exit status, 127
-// when it could not be started, or -1 when it did not exit normally.
+// /dev/null when `quiet`, and waits for it. Returns its exit status,
+// NOT_STARTED when it could not be started, or -1 when it did not exit
+// normally.
 static int run_program(char* const argv[], int quiet) {
     fflush(nullptr);
     posix_spawn_file_actions_t actions;
@@ -144,7 +152,7 @@ static int run_program(char* const argv[], int quiet) {
     pid_t pid;
     int err = posix_spawnp(&pid, argv[0], &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (err != 0) return 127;
+    if (err != 0) return NOT_STARTED;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return -1;
@@ -163,12 +171,15 @@ static int has_desktop(void) {
 // wrapped instead of breaking the frame on an ordinary terminal.
 enum { BOX_MAX_WIDTH = 60 };
 
+// The bytes that carry on a UTF-8 character are 10xxxxxx.
+enum { UTF8_TAIL_MASK = 0xC0, UTF8_TAIL = 0x80 };
+
 // Terminal columns of the first `len` bytes of `text`. The bytes that carry
 // on a UTF-8 character take no column of their own.
 static size_t text_columns(const char* text, size_t len) {
     size_t cols = 0;
     for (size_t k = 0; k < len; k++) {
-        if (((unsigned char)text[k] & 0xC0) != 0x80) cols++;
+        if (((unsigned char)text[k] & UTF8_TAIL_MASK) != UTF8_TAIL) cols++;
     }
     return cols;
 }
@@ -181,7 +192,7 @@ static size_t next_row_length(const char* text, size_t width) {
     size_t last_blank = 0;
     size_t k = 0;
     for (; text[k] != '\0'; k++) {
-        if (((unsigned char)text[k] & 0xC0) == 0x80) continue;
+        if (((unsigned char)text[k] & UTF8_TAIL_MASK) == UTF8_TAIL) continue;
         if (cols == width) break;
         if (text[k] == ' ') last_blank = k;
         cols++;
@@ -256,21 +267,23 @@ static int posix_box(const char* text, const char* caption, FILE* in, FILE* out)
         char no_markup[] = "--no-markup";
         char* const argv[] = {zenity, warning, no_markup, title, body, nullptr};
         int status = run_program(argv, 1);
-        if (status != 127) return status == 0 ? BOX_OK : BOX_FAILED;
+        if (status != NOT_STARTED) return status == 0 ? BOX_OK : BOX_FAILED;
     }
     return console_box(text, caption, in, out);
 }
 
+enum { MS_PER_SECOND = 1000, NS_PER_MS = 1000000 };
+
 static long long now_ms(void) {
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+    return (long long)ts.tv_sec * MS_PER_SECOND + ts.tv_nsec / NS_PER_MS;
 }
 
 static void sleep_ms(long long ms) {
     struct timespec rest;
-    rest.tv_sec = (time_t)(ms / 1000);
-    rest.tv_nsec = (long)(ms % 1000) * 1000000L;
+    rest.tv_sec = (time_t)(ms / MS_PER_SECOND);
+    rest.tv_nsec = (long)(ms % MS_PER_SECOND) * NS_PER_MS;
     while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
     }
 }
@@ -318,10 +331,12 @@ static int posix_imprimir(void) {
     return run_program(argv, 1) == 0 ? 0 : -1;
 }
 
-static const Consola kSystem = {posix_cls,        posix_color, posix_pause,   posix_local_time,
-                                posix_box,        posix_wait,  posix_imprimir};
+static const Consola kSystem = {posix_cls, posix_color, posix_pause,   posix_local_time,
+                                posix_box, posix_wait,  posix_imprimir};
 
-const Consola* console_system(void) { return &kSystem; }
+const Consola* console_system(void) {
+    return &kSystem;
+}
 
 static const char* non_empty_env(const char* name) {
     const char* value = getenv(name);
@@ -355,4 +370,6 @@ int console_sync_file(FILE* file) {
     return fsync(fileno(file)) == 0 ? 0 : -1;
 }
 
-int console_replace_file(const char* from, const char* to) { return rename(from, to) == 0 ? 0 : -1; }
+int console_replace_file(const char* from, const char* to) {
+    return rename(from, to) == 0 ? 0 : -1;
+}
