@@ -54,22 +54,34 @@ fuzz_sources=$(find fuzz -name '*.cpp' 2> /dev/null | sort)
 section "clang-tidy ($("$tidy" --version | sed -n 's/.*version \([0-9.]*\).*/\1/p' | head -1))"
 out=$build/clang-tidy.txt
 : > "$out"
+# tidy_one FILE [-- FLAGS]: a run that fails without printing a finding
+# (a file it could not compile, a crash) counts as one.
+tidy_one() {
+    local before
+    before=$(grep -cE "$finding" "$out")
+    if ! "$tidy" --quiet "$@" >> "$out" 2> "$build/clang-tidy.err"; then
+        if [ "$(grep -cE "$finding" "$out")" = "$before" ]; then
+            echo "$1:0:0: error: clang-tidy failed: $(head -c 300 "$build/clang-tidy.err")" >> "$out"
+        fi
+    fi
+}
+finding='^[^ ].*:[0-9]+:[0-9]+: (error|warning):'
 for f in $posix_sources; do
-    "$tidy" --quiet -p "$build" "$f" >> "$out" 2> /dev/null
+    tidy_one "$f" -p "$build"
 done
 for f in $fuzz_sources; do
-    "$tidy" --quiet "$f" -- -std=c++17 -I"$root/src" >> "$out" 2> /dev/null
+    tidy_one "$f" -- -std=c++17 -I"$root/src"
 done
 if [ -f src/console/console_windows.cpp ]; then
     mingw=(--target=x86_64-w64-mingw32 -std=c++17 -I"$root/src")
     if echo '#include <windows.h>' | clang++-14 "${mingw[@]}" -fsyntax-only -x c++ - 2> /dev/null; then
-        "$tidy" --quiet src/console/console_windows.cpp -- "${mingw[@]}" >> "$out" 2> /dev/null
+        tidy_one src/console/console_windows.cpp -- "${mingw[@]}"
     else
         echo "   console_windows.cpp not checked: no MinGW-w64 headers (Debian: mingw-w64)"
     fi
 fi
-count=$(grep -cE '^[^ ].*:[0-9]+:[0-9]+: (error|warning):' "$out")
-grep -E -A3 '^[^ ].*:[0-9]+:[0-9]+: (error|warning):' "$out" | sed "s#$root/##"
+count=$(grep -cE "$finding" "$out")
+grep -E -A3 "$finding" "$out" | sed "s#$root/##"
 report clang-tidy "$count"
 
 section "cppcheck ($(cppcheck --version | sed 's/Cppcheck //'))"
