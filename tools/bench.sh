@@ -183,10 +183,10 @@ for ((k = 0; k <= startup_runs; k++)); do
             true) path=$true_bin ;;
             menu_min) path=$menu_min ;;
         esac
-        set -- $("${clean_env[@]}" "$measure" run 1 "$tmp/in/empty" "$path")
-        [ "${5:-1}" = 0 ] || die "$path did not end with status 0 on empty input"
+        read -r wall _ _ _ status <<< "$("${clean_env[@]}" "$measure" run 1 "$tmp/in/empty" "$path")"
+        [ "${status:-1}" = 0 ] || die "$path did not end with status 0 on empty input"
         # The first round only warms the page cache.
-        [ "$k" -gt 0 ] && echo "$1" >> "$tmp/start.$prog"
+        [ "$k" -gt 0 ] && echo "$wall" >> "$tmp/start.$prog"
     done
 done
 cd "$root" || exit 1
@@ -248,8 +248,8 @@ echo "Timing $cycles menu cycles ($session_runs runs) ..."
 long_session() {
     (cd "$1" && "${clean_env[@]}" "$measure" run "$2" "$tmp/in/list_export_long" "$kelvra")
 }
-set -- $(long_session "$(workdir long)" "$session_runs")
-long_us=${1:-0} long_cpu=${3:-0} long_rss=${4:-0} long_status=${5:-?}
+read -r long_us _ long_cpu long_rss long_status <<< "$(long_session "$(workdir long)" "$session_runs")"
+long_us=${long_us:-0} long_cpu=${long_cpu:-0} long_rss=${long_rss:-0} long_status=${long_status:-?}
 per_second=$(awk -v n="$cycles" -v us="$long_us" 'BEGIN { printf "%d", (us > 0 ? n * 1e6 / us : 0) }')
 how_long="options 3,5 alternating, 10 notes, stdout /dev/null, cwd on $work_fs; median of $session_runs"
 long_name="$(thousands "$cycles") cycles, total time"
@@ -271,10 +271,10 @@ else
 fi
 if [ "$disk_fs" != "$work_fs" ]; then
     mkdir -p "$build/bench-work"
-    set -- $(long_session "$build/bench-work" 1)
+    read -r disk_us _ disk_cpu _ _ <<< "$(long_session "$build/bench-work" 1)"
     rm -rf "$build/bench-work"
-    row "the same, cwd on the build's disk" "$(ms "${1:-0}")" "-" "" \
-        "one run, cwd on $disk_fs; CPU $(ms "${3:-0}"), the rest waits for the disk"
+    row "the same, cwd on the build's disk" "$(ms "${disk_us:-0}")" "-" "" \
+        "one run, cwd on $disk_fs; CPU $(ms "${disk_cpu:-0}"), the rest waits for the disk"
 fi
 session_missed=0
 [ "$listing_works" = 1 ] && [ "$long_us" -ge 1000000 ] && session_missed=1
