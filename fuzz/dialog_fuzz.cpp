@@ -9,6 +9,7 @@
 // stays terminated, no row past the next free one is ever touched, and no file the
 // program writes grows past what ten full notes can fill.
 #include <dirent.h>
+#include <ftw.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -40,6 +41,10 @@ enum {
 
 static Notas notas;
 static FILE* sink;
+// The fuzzer's own directory, where it reads and writes its corpus by
+// relative names: each input runs in the work directory and comes back.
+static char start_dir[PATH_TEXT];
+static char base_dir[PATH_TEXT];
 static char work_dir[PATH_TEXT];
 
 // What the fake services remember within one input.
@@ -110,32 +115,41 @@ static void make_dir(const char* path) {
     }
 }
 
+static int remove_entry(const char* path, const struct stat* /*st*/, int /*type*/,
+                        struct FTW* /*where*/) {
+    return remove(path);
+}
+
+// The private directory goes when the fuzzer ends, however it was started.
+static void remove_directories(void) {
+    if (chdir("/") == 0) nftw(base_dir, remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
 // A private directory with a working directory and a user folder holding a
 // saved-notes file to import, so option 8 finds something.
 static void prepare_directories(void) {
     const char* tmp = getenv("TMPDIR");
-    char base[PATH_TEXT];
-    snprintf(base, sizeof base, "%s/kelvra-fuzz-XXXXXX", tmp != nullptr && tmp[0] ? tmp : "/tmp");
-    if (mkdtemp(base) == nullptr) {
+    snprintf(base_dir, sizeof base_dir, "%s/kelvra-fuzz-XXXXXX",
+             tmp != nullptr && tmp[0] ? tmp : "/tmp");
+    if (mkdtemp(base_dir) == nullptr) {
         perror("mkdtemp");
         abort();
     }
     char path[PATH_TEXT];
-    snprintf(path, sizeof path, "%s/home", base);
+    snprintf(path, sizeof path, "%s/home", base_dir);
     make_dir(path);
     setenv("USERPROFILE", path, 1);
-    snprintf(path, sizeof path, "%s/home/Documents", base);
+    snprintf(path, sizeof path, "%s/home/Documents", base_dir);
     make_dir(path);
-    snprintf(path, sizeof path, "%s/home/Documents/Kelvra", base);
+    snprintf(path, sizeof path, "%s/home/Documents/Kelvra", base_dir);
     make_dir(path);
-    snprintf(path, sizeof path, "%s/home/Documents/Kelvra/NotasGuardadas.txt", base);
+    snprintf(path, sizeof path, "%s/home/Documents/Kelvra/NotasGuardadas.txt", base_dir);
     FILE* saved = fopen(path, "w");
     FUZZ_CHECK(saved != nullptr);
     fputs("Cita-\n14:30-\nDentista-\nPre-reunion-\n09:05-\nSala 2-\n", saved);
     fclose(saved);
-    snprintf(work_dir, sizeof work_dir, "%s/work", base);
+    snprintf(work_dir, sizeof work_dir, "%s/work", base_dir);
     make_dir(work_dir);
-    if (chdir(work_dir) != 0) abort();
 }
 
 // Removes what the previous input left, and checks its size on the way.
@@ -183,7 +197,9 @@ static void check_table(const Notas* table) {
 }
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+    FUZZ_CHECK(getcwd(start_dir, sizeof start_dir) != nullptr);
     prepare_directories();
+    atexit(remove_directories);
     sink = fopen("/dev/null", "w");
     FUZZ_CHECK(sink != nullptr);
     return 0;
@@ -205,5 +221,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     check_table(&notas);
     empty_work_dir();
+    if (chdir(start_dir) != 0) abort();
     return 0;
 }
