@@ -193,12 +193,16 @@ at_wait_after_last_line_without_line_end|3\n\n3|$prompt_wait
 EOF
 
 # The warning box of option 2 waits for its OK: with the clock at 14:30 a
-# note timed 14:30 is due at once.
-new_case eof_at_warning_box
+# note timed 14:30 is due at once. Input may end there, or bring a line of
+# a million characters as the OK. The clock runs a hundred times fast, so
+# the wait after the box takes a moment.
+due='1\nCita\n14:30\nDentista\n\n2\n'
 if command -v faketime > /dev/null; then
-    wrap=(faketime '2026-12-05 14:30:00')
     [ $asan = 1 ] && export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0
-    input '1\nCita\n14:30\nDentista\n\n2\n'
+
+    new_case eof_at_warning_box
+    wrap=(faketime -f '@2026-12-05 14:30:00 x100')
+    input "$due"
     run "$dir/in"
     expect_line 'la hora es: 14:30'
     # The box is the last thing shown: its bottom frame, then the line end
@@ -206,8 +210,17 @@ if command -v faketime > /dev/null; then
     out_lines | grep -qF 'Dentista' || fail "no box with the note's description"
     expect_end '+\n\n'
     finish
+
+    new_case long_line_at_warning_box
+    wrap=(faketime -f '@2026-12-05 14:30:00 x100')
+    { printf "$due"; head -c 1000000 /dev/zero | tr '\0' x; printf '\n\n7\n\n'; } > "$dir/in"
+    run "$dir/in"
+    expect_line 'la hora es: 14:30' 1
+    expect_line 'Notas guardadas correctamente' 1
+    expect_file NotasGuardadas.txt 'Cita-\n14:30-\nDentista-\n'
+    finish
 else
-    echo "skip $name: faketime is not installed"
+    echo "skip eof_at_warning_box, long_line_at_warning_box: faketime is not installed"
 fi
 
 # --- Lines of a million characters at every prompt ----------------------
