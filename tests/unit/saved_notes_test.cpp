@@ -108,15 +108,15 @@ std::string import_notes(Notas* t) {
 // and puts the test runner's own values back afterwards.
 struct UserFolders {
     const char* names[2] = {"HOME", "USERPROFILE"};
-    const char* was[2] = {getenv("HOME"), getenv("USERPROFILE")};
-    std::string values[2] = {was[0] ? was[0] : "", was[1] ? was[1] : ""};
+    bool had[2] = {getenv("HOME") != nullptr, getenv("USERPROFILE") != nullptr};
+    std::string values[2] = {had[0] ? getenv("HOME") : "", had[1] ? getenv("USERPROFILE") : ""};
     ~UserFolders() {
-        for (int k = 0; k < 2; k++) set(names[k], was[k] ? values[k].c_str() : nullptr, "");
+        for (int k = 0; k < 2; k++) set(names[k], had[k] ? values[k].c_str() : nullptr, "");
     }
     static void set(const char* name, const char* value, const std::string& dir) {
         if (value == nullptr) return (void)unsetenv(name);
         std::string v = value;
-        if (v.find('@') != std::string::npos) v.replace(v.find('@'), 1, dir);
+        if (!dir.empty() && v.find('@') != std::string::npos) v.replace(v.find('@'), 1, dir);
         setenv(name, v.c_str(), 1);
     }
 };
