@@ -34,16 +34,28 @@ struct Consola {
     // Current local calendar time.
     void (*local_time)(struct tm* now);
     // Modal warning box with the note's description as text and its name as
-    // caption. Returns BOX_OK when acknowledged, BOX_FAILED when no box could
-    // be shown, BOX_END_OF_INPUT when input ended while it waited.
+    // caption; the console box stands in where no system box can be shown.
+    // Returns BOX_OK when acknowledged, BOX_FAILED when no box could be
+    // shown, BOX_END_OF_INPUT when input ended while it waited.
     int (*box)(const char* text, const char* caption, FILE* in, FILE* out);
     // Waits `ms` milliseconds without using the processor. Returns WAIT_LEAVE
-    // when the user pressed Enter at a terminal during the wait.
+    // when the user pressed Enter (or ended the input) at a terminal during
+    // the wait.
     int (*wait)(int ms, FILE* in);
     // Prints "ListaNotas.txt" from the working directory and waits for the
     // printing command. Returns 0 when it was handed over, -1 when it failed.
     int (*imprimir)(void);
 };
+
+// Reads up to and including the next line end. Returns 1, or 0 at end of
+// input with nothing read.
+int console_consume_line(FILE* in);
+
+// The warning box drawn in the console, for where no system box can be
+// shown: a frame titled with `caption`, `text` wrapped inside, and an OK
+// button labelled "Aceptar" that Enter presses; `bell` rings the terminal
+// bell first. Returns BOX_OK, or BOX_END_OF_INPUT when input ends.
+int console_text_box(const char* text, const char* caption, FILE* in, FILE* out, int bell);
 
 // The real services of this system.
 const Consola* console_system(void);

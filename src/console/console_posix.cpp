@@ -89,15 +89,6 @@ static void posix_color(FILE* out, int scheme) {
     colour_changed = 1;
 }
 
-// Reads up to and including the next line end. Returns 0 at end of input
-// with nothing read.
-static int consume_line(FILE* in) {
-    int c = getc(in);
-    if (c == EOF) return 0;
-    while (c != EOF && c != '\n') c = getc(in);
-    return 1;
-}
-
 // One key, unechoed, with the terminal put back right after.
 static int read_single_key(FILE* in) {
     int fd = fileno(in);
@@ -124,7 +115,7 @@ static int read_single_key(FILE* in) {
 static int posix_pause(FILE* in, FILE* out) {
     fputs(kPausePrompt, out);
     fflush(out);
-    int got = is_terminal(in) ? read_single_key(in) != EOF : consume_line(in);
+    int got = is_terminal(in) ? read_single_key(in) != EOF : console_consume_line(in);
     if (!got) return 0;
     fputs("\n", out);
     return 1;
@@ -167,90 +158,11 @@ static int has_desktop(void) {
     return (x11 != nullptr && x11[0] != '\0') || (wayland != nullptr && wayland[0] != '\0');
 }
 
-// The console box never grows wider than this, so a long description is
-// wrapped instead of breaking the frame on an ordinary terminal.
-enum { BOX_MAX_WIDTH = 60 };
-
-// The bytes that carry on a UTF-8 character are 10xxxxxx.
-enum { UTF8_TAIL_MASK = 0xC0, UTF8_TAIL = 0x80 };
-
-// Terminal columns of the first `len` bytes of `text`. The bytes that carry
-// on a UTF-8 character take no column of their own.
-static size_t text_columns(const char* text, size_t len) {
-    size_t cols = 0;
-    for (size_t k = 0; k < len; k++) {
-        if (((unsigned char)text[k] & UTF8_TAIL_MASK) != UTF8_TAIL) cols++;
-    }
-    return cols;
-}
-
-// Bytes of `text` that go on one row of `width` columns: up to the last
-// blank that fits, or a hard cut when one word is wider than the row. Never
-// cuts inside a UTF-8 character.
-static size_t next_row_length(const char* text, size_t width) {
-    size_t cols = 0;
-    size_t last_blank = 0;
-    size_t k = 0;
-    for (; text[k] != '\0'; k++) {
-        if (((unsigned char)text[k] & UTF8_TAIL_MASK) == UTF8_TAIL) continue;
-        if (cols == width) break;
-        if (text[k] == ' ') last_blank = k;
-        cols++;
-    }
-    if (text[k] == '\0' || text[k] == ' ' || last_blank == 0) return k;
-    return last_blank;
-}
-
-static void draw_rule(FILE* out, size_t width) {
-    fputc('+', out);
-    for (size_t k = 0; k < width + 2; k++) fputc('-', out);
-    fputs("+\n", out);
-}
-
-// One row of the frame: the first `len` bytes of `text`, padded to `width`
-// columns, which they must not exceed.
-static void draw_row(FILE* out, const char* text, size_t len, size_t width, int centred) {
-    size_t cols = text_columns(text, len);
-    size_t left = centred ? (width - cols) / 2 : 0;
-    fputs("| ", out);
-    for (size_t k = 0; k < left; k++) fputc(' ', out);
-    fwrite(text, 1, len, out);
-    for (size_t k = left + cols; k < width; k++) fputc(' ', out);
-    fputs(" |\n", out);
-}
-
-// As many rows as `text` needs; an empty text still takes one row.
-static void draw_wrapped(FILE* out, const char* text, size_t width, int centred) {
-    do {
-        size_t len = next_row_length(text, width);
-        draw_row(out, text, len, width, centred);
-        text += len;
-        while (*text == ' ') text++;
-    } while (*text != '\0');
-}
-
-// Without a desktop the box is drawn in the console: a frame titled with the
-// note's name, its description, and an OK button that Enter presses.
+// Like a real modal box, the console box takes only an Enter pressed once
+// it is up, not one typed earlier.
 static int console_box(const char* text, const char* caption, FILE* in, FILE* out) {
-    static const char kButton[] = "[ Aceptar ]";
-    size_t width = text_columns(caption, strlen(caption));
-    size_t text_width = text_columns(text, strlen(text));
-    if (text_width > width) width = text_width;
-    if (width > BOX_MAX_WIDTH) width = BOX_MAX_WIDTH;
-    if (width < sizeof kButton - 1) width = sizeof kButton - 1;
-    // Like a real modal box, it takes only an Enter pressed once it is up,
-    // not one typed earlier.
     if (is_terminal(in)) tcflush(fileno(in), TCIFLUSH);
-    if (is_terminal(out)) fputc('\a', out);
-    draw_rule(out, width);
-    draw_wrapped(out, caption, width, 1);
-    draw_rule(out, width);
-    draw_wrapped(out, text, width, 0);
-    draw_row(out, "", 0, width, 0);
-    draw_row(out, kButton, sizeof kButton - 1, width, 1);
-    draw_rule(out, width);
-    fflush(out);
-    return consume_line(in) ? BOX_OK : BOX_END_OF_INPUT;
+    return console_text_box(text, caption, in, out, is_terminal(out));
 }
 
 // On a desktop the box is zenity's warning dialog. The texts go to it as
@@ -316,7 +228,7 @@ static int posix_wait(int ms, FILE* in) {
         if (ready < 0 && errno != EINTR) listening = 0;
         if (ready > 0) {
             leave = WAIT_LEAVE;
-            if ((p.revents & POLLIN) == 0 || !consume_line(in)) listening = 0;
+            if ((p.revents & POLLIN) == 0 || !console_consume_line(in)) listening = 0;
         }
     }
     return leave;
