@@ -41,8 +41,8 @@ check_file() {  # what, expected file, actual file (masked), byte for byte
 }
 
 # name, stand-in's exit status, what stands at ListaNotas.txt beforehand
-for spec in ok:0:none failing:3:none killed:kill:none blocked:0:dir; do
-    IFS=: read -r name status blocker <<< "$spec"
+for row in ok:0:none failing:3:none killed:kill:none blocked:0:dir; do
+    IFS=: read -r name status blocker <<< "$row"
     work=$tmp/$name/work rec=$tmp/$name/rec
     mkdir -p "$work" "$rec"
     [ "$blocker" = dir ] && mkdir "$work/ListaNotas.txt"
