@@ -47,15 +47,13 @@ static int fake_wait(int ms, FILE*) {
     the_fake.waits++;
     the_fake.last_wait_ms = ms;
     if (the_fake.max_waits > 0 && the_fake.waits >= the_fake.max_waits) the_fake.stop = true;
-    the_fake.clock.tm_sec +=
-        the_fake.clock_step_seconds > 0 ? the_fake.clock_step_seconds : ms / 1000;
+    the_fake.clock.tm_sec += ms / 1000;
     mktime(&the_fake.clock);  // carries seconds into minutes and hours
     return the_fake.stop ? WAIT_LEAVE : WAIT_DONE;
 }
 
 static int fake_imprimir(void) {
-    the_fake.prints++;
-    return the_fake.print_result;
+    return 0;
 }
 
 const Consola* fake_console_reset() {
@@ -69,15 +67,12 @@ const Consola* fake_console_reset() {
     the_fake.clock.tm_min = 14;
     the_fake.clock.tm_sec = 7;
     the_fake.clock.tm_isdst = -1;
-    the_fake.clock_step_seconds = 0;
     the_fake.box_results.clear();
     the_fake.boxes.clear();
     the_fake.waits = 0;
     the_fake.last_wait_ms = 0;
     the_fake.max_waits = 100;
     the_fake.stop = false;
-    the_fake.print_result = 0;
-    the_fake.prints = 0;
     return &the_fake.ops;
 }
 

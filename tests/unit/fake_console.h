@@ -13,21 +13,18 @@
 struct FakeConsole {
     Consola ops;
     struct tm clock;                 // what local_time reports
-    int clock_step_seconds;          // added to the clock on every wait
     std::vector<int> box_results;    // answers of successive boxes (then BOX_OK)
     std::vector<std::string> boxes;  // "caption|text" of each box shown
     int waits;                       // number of waits so far
     int last_wait_ms;                // how long the last wait was asked to last
     int max_waits;                   // reaching this many waits makes `stop` true (100 by default)
     bool stop;
-    int print_result;  // what imprimir returns
-    int prints;        // how often imprimir ran
 };
 
 // The fake that the function pointers reach.
 FakeConsole& fake_console();
 
-// Resets the fake to: 05/12/26 23:14:07, boxes acknowledged, printing works.
+// Resets the fake to: 05/12/26 23:14:07, boxes acknowledged.
 const Consola* fake_console_reset();
 
 // Moves the test into a fresh empty directory for its lifetime, so commands
