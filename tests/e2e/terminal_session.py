@@ -27,9 +27,10 @@ def launch(extra_env=None):
 
 
 def read_until(fd, marker, seen, start=0, timeout=5.0):
-    """Reads until `marker` shows in the output after offset `start`."""
+    """Reads until `marker` shows in the output after offset `start`; with no
+    marker, until the output ends or the time is up."""
     end = time.time() + timeout
-    while marker not in seen[0][start:] and time.time() < end:
+    while (marker is None or marker not in seen[0][start:]) and time.time() < end:
         ready, _, _ = select.select([fd], [], [], 0.05)
         if ready:
             try:
@@ -39,21 +40,11 @@ def read_until(fd, marker, seen, start=0, timeout=5.0):
             if not chunk:
                 break
             seen[0] += chunk
-    return marker in seen[0][start:]
+    return marker is not None and marker in seen[0][start:]
 
 
 def drain(fd, seen, timeout=2.0):
-    end = time.time() + timeout
-    while time.time() < end:
-        ready, _, _ = select.select([fd], [], [], 0.05)
-        if ready:
-            try:
-                chunk = os.read(fd, 4096)
-            except OSError:
-                return
-            if not chunk:
-                return
-            seen[0] += chunk
+    read_until(fd, None, seen, timeout=timeout)
 
 
 def check(name, condition, seen=None):
