@@ -4,11 +4,14 @@ import os
 import pty
 import select
 import signal
+import shutil
 import sys
+import tempfile
 import termios
 import time
 
-BIN = sys.argv[1]
+BIN = os.path.abspath(sys.argv[1])
+WORK = tempfile.mkdtemp(prefix="kelvra-tty-")  # option 5 writes its report here
 RED = b"\x1b[0;31;40m"
 RESET = b"\x1b[0m"
 CLEAR = b"\x1b[2J\x1b[H"
@@ -22,6 +25,7 @@ def launch(extra_env=None):
     env.update(extra_env or {})
     pid, fd = pty.fork()
     if pid == 0:
+        os.chdir(WORK)
         os.execve(BIN, [BIN], env)
     return pid, fd
 
@@ -130,5 +134,6 @@ session_single_key_and_clearing()
 for s in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
     session_signal_during_key_wait(s)
 session_no_color()
+shutil.rmtree(WORK, ignore_errors=True)
 print("%d failed" % len(failures))
 sys.exit(1 if failures else 0)
