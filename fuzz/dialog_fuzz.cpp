@@ -18,7 +18,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "main/kelvra.h"
+#include "main/menu.h"
 
 // A broken promise stops the fuzzer with the check's text and line.
 static void fuzz_check(bool ok, const char* what, int line) {
@@ -39,7 +39,7 @@ enum {
     MAX_FILE_BYTES = 2048 + MAX_NOTES * (NAME_CELL + TIME_CELL + DESC_CELL + 128)
 };
 
-static Notas notas;
+static Notes notas;
 static FILE* sink;
 // The fuzzer's own directory, where it reads and writes its corpus by
 // relative names: each input runs in the work directory and comes back.
@@ -51,6 +51,7 @@ static char work_dir[PATH_TEXT];
 static int waits_in_watch;
 static int seconds_passed;
 static int prints;
+static int boxes;
 
 static void fuzz_cls(FILE* out) {
     fputc('\f', out);
@@ -66,12 +67,15 @@ static int consume_line(FILE* in) {
     return 1;
 }
 
-static int fuzz_pause(FILE* in, FILE* out) {
-    fputs("Presione una tecla para continuar . . . ", out);
-    if (!consume_line(in)) return 0;
-    fputc('\n', out);
-    return 1;
+static int fuzz_read_key(FILE* in) {
+    return consume_line(in) ? DONE : INPUT_END;
 }
+
+static int fuzz_is_terminal(FILE* /*f*/) {
+    return 0;
+}
+
+static void fuzz_drop_typed_keys(FILE* /*in*/) {}
 
 // 05/12/26 14:30:00 plus the waits so far: notes timed 14:30 come due.
 static void fuzz_local_time(struct tm* now) {
@@ -82,31 +86,42 @@ static void fuzz_local_time(struct tm* now) {
     FUZZ_CHECK(mktime(now) != static_cast<time_t>(-1));
 }
 
-// The box takes one line as its OK; a line starting with "!" stands for a
-// box that could not be shown.
-static int fuzz_box(const char* text, const char* caption, FILE* in, FILE* out) {
-    fprintf(out, "[%s] %s\n", caption, text);
-    int c = getc(in);
-    if (c == EOF) return BOX_END_OF_INPUT;
-    int failed = (c == '!');
-    if (c != '\n' && !consume_line(in)) return BOX_END_OF_INPUT;
-    return failed ? BOX_FAILED : BOX_OK;
+// Most boxes cannot be shown, so the console box takes one line as its OK;
+// every third box comes up and is not acknowledged.
+static int fuzz_box(const char* /*text*/, const char* /*caption*/) {
+    return (++boxes % 3 == 0) ? BOX_FAILED : CALL_FAILED;
 }
 
 static int fuzz_wait(int ms, FILE* /*in*/) {
     seconds_passed += ms / MS_PER_SECOND;
-    if (++waits_in_watch < WAITS_PER_WATCH) return WAIT_DONE;
+    if (++waits_in_watch < WAITS_PER_WATCH) return DONE;
     waits_in_watch = 0;
-    return WAIT_LEAVE;
+    return USER_LEFT;
 }
 
 // Every other print fails, so both ends of option 4 are reached.
-static int fuzz_imprimir(void) {
-    return (prints++ % 2 == 0) ? 0 : -1;
+static int fuzz_print(const char* /*path*/) {
+    return (prints++ % 2 == 0) ? DONE : CALL_FAILED;
 }
 
-static const Consola kFuzzConsole = {fuzz_cls, fuzz_color, fuzz_pause,   fuzz_local_time,
-                                     fuzz_box, fuzz_wait,  fuzz_imprimir};
+static int fuzz_sync_file(FILE* file) {
+    return fflush(file) == 0 ? DONE : CALL_FAILED;
+}
+
+static int fuzz_replace_file(const char* from, const char* to) {
+    return rename(from, to) == 0 ? DONE : CALL_FAILED;
+}
+
+static int fuzz_home_folder(char* path, size_t size) {
+    int len = snprintf(path, size, "%s/home", base_dir);
+    return (len >= 0 && (size_t)len < size) ? DONE : CALL_FAILED;
+}
+
+static const Console kFuzzConsole = {
+    fuzz_cls,   fuzz_color, fuzz_is_terminal, fuzz_read_key,     fuzz_drop_typed_keys,
+    fuzz_local_time, fuzz_box, fuzz_wait,     fuzz_print,        fuzz_sync_file,
+    fuzz_replace_file, fuzz_home_folder, '/',
+};
 
 static void make_dir(const char* path) {
     if (mkdir(path, S_IRWXU) != 0) {
@@ -138,7 +153,6 @@ static void prepare_directories(void) {
     char path[PATH_TEXT];
     snprintf(path, sizeof path, "%s/home", base_dir);
     make_dir(path);
-    setenv("USERPROFILE", path, 1);
     snprintf(path, sizeof path, "%s/home/Documents", base_dir);
     make_dir(path);
     snprintf(path, sizeof path, "%s/home/Documents/Kelvra", base_dir);
@@ -179,7 +193,7 @@ static int is_all_zero(const void* bytes, size_t size) {
     return 1;
 }
 
-static void check_table(const Notas* table) {
+static void check_table(const Notes* table) {
     FUZZ_CHECK(table->indN >= 0 && table->indN <= MAX_NOTES);
     for (int row = 0; row < MAX_NOTES; row++) {
         // Row indN may hold the first answers of a note cut short by the
@@ -212,6 +226,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     waits_in_watch = 0;
     seconds_passed = 0;
     prints = 0;
+    boxes = 0;
 
     // fmemopen refuses an empty buffer; an empty file reads the same.
     FILE* in = size > 0 ? fmemopen(const_cast<uint8_t*>(data), size, "r") : fopen("/dev/null", "r");

@@ -22,8 +22,8 @@ static void fuzz_check(bool ok, const char* what, int line) {
 }
 #define FUZZ_CHECK(cond) fuzz_check((cond), #cond, __LINE__)
 
-static Notas first;
-static Notas copy;
+static Notes first;
+static Notes copy;
 
 static FILE* open_bytes(const uint8_t* data, size_t size) {
     // fmemopen refuses an empty buffer; an empty file reads the same.
@@ -56,7 +56,7 @@ static void check_cell(const char* cell, size_t size) {
     FUZZ_CHECK(memchr(cell, '\n', (size_t)(end - cell)) == nullptr);
 }
 
-static void check_table(const Notas* table) {
+static void check_table(const Notes* table) {
     FUZZ_CHECK(table->indN >= 0 && table->indN <= MAX_NOTES);
     for (int row = 0; row < MAX_NOTES; row++) {
         if (row < table->indN) {
@@ -72,7 +72,7 @@ static void check_table(const Notas* table) {
 }
 
 // What was read is saved and read back: the same notes must come out.
-static void check_round_trip(const Notas* table) {
+static void check_round_trip(const Notes* table) {
     char* saved = nullptr;
     size_t saved_size = 0;
     FILE* out = open_memstream(&saved, &saved_size);

@@ -60,7 +60,7 @@ static const char* const kPicture[PICTURE_LINES] = {
 static const char kClosing[] =
     "Organizate                                                Puntualidad";
 
-void AscciArt(FILE* out, const Consola* con) {
+void AscciArt(FILE* out, const Console* con) {
     con->cls(out);
     // Never set back: the text stays yellow for the rest of the process.
     con->color(out, CONSOLE_YELLOW);

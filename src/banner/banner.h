@@ -7,4 +7,4 @@
 
 // Clears the screen, turns the text yellow for the rest of the process and
 // shows the picture.
-void AscciArt(FILE* out, const Consola* con);
+void AscciArt(FILE* out, const Console* con);

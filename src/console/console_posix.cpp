@@ -27,9 +27,8 @@ static struct termios saved_mode;
 static int saved_mode_valid = 0;
 
 static const char kResetColour[] = "\033[0m";
-static const char kPausePrompt[] = "Presione una tecla para continuar . . . ";
 
-static int is_terminal(FILE* f) {
+static int posix_is_terminal(FILE* f) {
     int fd = fileno(f);
     return fd >= 0 && isatty(fd);
 }
@@ -74,7 +73,7 @@ void console_start(void) {
 }
 
 static void posix_cls(FILE* out) {
-    if (is_terminal(out)) {
+    if (posix_is_terminal(out)) {
         fputs("\033[2J\033[H", out);
     } else {
         fputc('\f', out);
@@ -83,10 +82,19 @@ static void posix_cls(FILE* out) {
 
 static void posix_color(FILE* out, int scheme) {
     const char* no_color = getenv("NO_COLOR");
-    if (!is_terminal(out) || (no_color != nullptr && no_color[0] != '\0')) return;
+    if (!posix_is_terminal(out) || (no_color != nullptr && no_color[0] != '\0')) return;
     fputs(scheme == CONSOLE_YELLOW ? "\033[0;33;40m" : "\033[0;31;40m", out);
     fflush(out);
     colour_changed = 1;
+}
+
+// Reads up to and including the next line end. Returns DONE, or INPUT_END
+// at end of input with nothing read.
+static int consume_line(FILE* in) {
+    int c = getc(in);
+    if (c == EOF) return INPUT_END;
+    while (c != EOF && c != '\n') c = getc(in);
+    return DONE;
 }
 
 // One key, unechoed, with the terminal put back right after.
@@ -112,13 +120,13 @@ static int read_single_key(FILE* in) {
 
 // From a pipe the key-wait takes one line, so a scripted session is a text
 // file with an empty line after each command.
-static int posix_pause(FILE* in, FILE* out) {
-    fputs(kPausePrompt, out);
-    fflush(out);
-    int got = is_terminal(in) ? read_single_key(in) != EOF : console_consume_line(in);
-    if (!got) return 0;
-    fputs("\n", out);
-    return 1;
+static int posix_read_key(FILE* in) {
+    if (!posix_is_terminal(in)) return consume_line(in);
+    return read_single_key(in) == EOF ? INPUT_END : DONE;
+}
+
+static void posix_drop_typed_keys(FILE* in) {
+    if (posix_is_terminal(in)) tcflush(fileno(in), TCIFLUSH);
 }
 
 // A clock that cannot be read shows midnight rather than whatever the
@@ -158,17 +166,10 @@ static int has_desktop(void) {
     return (x11 != nullptr && x11[0] != '\0') || (wayland != nullptr && wayland[0] != '\0');
 }
 
-// Like a real modal box, the console box takes only an Enter pressed once
-// it is up, not one typed earlier.
-static int console_box(const char* text, const char* caption, FILE* in, FILE* out) {
-    if (is_terminal(in)) tcflush(fileno(in), TCIFLUSH);
-    return console_text_box(text, caption, in, out, is_terminal(out));
-}
-
 // On a desktop the box is zenity's warning dialog. The texts go to it as
 // separate arguments, never through a shell, so nothing the user typed is
-// interpreted. Without zenity the console box stands in.
-static int posix_box(const char* text, const char* caption, FILE* in, FILE* out) {
+// interpreted.
+static int posix_box(const char* text, const char* caption) {
     if (has_desktop()) {
         char title[sizeof "--title=" + 256];
         char body[sizeof "--text=" + 512];
@@ -179,9 +180,9 @@ static int posix_box(const char* text, const char* caption, FILE* in, FILE* out)
         char no_markup[] = "--no-markup";
         char* const argv[] = {zenity, warning, no_markup, title, body, nullptr};
         int status = run_program(argv, 1);
-        if (status != NOT_STARTED) return status == 0 ? BOX_OK : BOX_FAILED;
+        if (status != NOT_STARTED) return status == 0 ? DONE : BOX_FAILED;
     }
-    return console_box(text, caption, in, out);
+    return CALL_FAILED;
 }
 
 enum { MS_PER_SECOND = 1000, NS_PER_MS = 1000000 };
@@ -206,11 +207,11 @@ static void sleep_ms(long long ms) {
 // asks to leave as well. From a pipe it is a plain sleep, so scripted
 // sessions stay predictable. Either way the process sleeps in the kernel.
 static int posix_wait(int ms, FILE* in) {
-    if (!is_terminal(in)) {
+    if (!posix_is_terminal(in)) {
         sleep_ms(ms);
-        return WAIT_DONE;
+        return DONE;
     }
-    int leave = WAIT_DONE;
+    int leave = DONE;
     int listening = 1;
     const long long end = now_ms() + ms;
     for (long long left = ms; left > 0; left = end - now_ms()) {
@@ -227,32 +228,53 @@ static int posix_wait(int ms, FILE* in) {
         // answer at once on every call: stop listening rather than spin.
         if (ready < 0 && errno != EINTR) listening = 0;
         if (ready > 0) {
-            leave = WAIT_LEAVE;
-            if ((p.revents & POLLIN) == 0 || !console_consume_line(in)) listening = 0;
+            leave = USER_LEFT;
+            if ((p.revents & POLLIN) == 0 || consume_line(in) != DONE) listening = 0;
         }
     }
     return leave;
 }
 
-// The report goes to the standard print command; its "request id" chatter
-// is dropped so success stays silent.
-static int posix_imprimir(void) {
+// The file goes to the standard print command; its "request id" chatter is
+// dropped so success stays silent.
+static int posix_print(const char* path) {
     char lp[] = "lp";
-    char file[] = "ListaNotas.txt";
-    char* const argv[] = {lp, file, nullptr};
-    return run_program(argv, 1) == 0 ? 0 : -1;
+    char* const argv[] = {lp, const_cast<char*>(path), nullptr};
+    return run_program(argv, 1) == 0 ? DONE : CALL_FAILED;
 }
 
-static const Consola kSystem = {posix_cls, posix_color, posix_pause,   posix_local_time,
-                                posix_box, posix_wait,  posix_imprimir};
+static int posix_sync_file(FILE* file) {
+    if (fflush(file) != 0) return CALL_FAILED;
+    return fsync(fileno(file)) == 0 ? DONE : CALL_FAILED;
+}
 
-const Consola* console_system(void) {
-    return &kSystem;
+static int posix_replace_file(const char* from, const char* to) {
+    return rename(from, to) == 0 ? DONE : CALL_FAILED;
 }
 
 static const char* non_empty_env(const char* name) {
     const char* value = getenv(name);
     return (value != nullptr && value[0] != '\0') ? value : nullptr;
+}
+
+// USERPROFILE first, as on Windows, so one setting serves both systems.
+static int posix_home_folder(char* path, size_t size) {
+    const char* base = non_empty_env("USERPROFILE");
+    if (base == nullptr) base = non_empty_env("HOME");
+    if (base == nullptr) return CALL_FAILED;
+    int len = snprintf(path, size, "%s", base);
+    return (len >= 0 && (size_t)len < size) ? DONE : CALL_FAILED;
+}
+
+static const Console kSystem = {
+    posix_cls,       posix_color,     posix_is_terminal, posix_read_key,
+    posix_drop_typed_keys, posix_local_time, posix_box,  posix_wait,
+    posix_print,     posix_sync_file, posix_replace_file, posix_home_folder,
+    '/',
+};
+
+const Console* console_system(void) {
+    return &kSystem;
 }
 
 const char* console_user_name(void) {
@@ -267,21 +289,4 @@ const char* console_user_name(void) {
     if (found == nullptr) found = "";
     snprintf(name, sizeof name, "%s", found);
     return name;
-}
-
-int console_import_path(char* path, size_t size) {
-    const char* base = non_empty_env("USERPROFILE");
-    if (base == nullptr) base = non_empty_env("HOME");
-    if (base == nullptr) return -1;
-    snprintf(path, size, "%s/Documents/Kelvra/NotasGuardadas.txt", base);
-    return 0;
-}
-
-int console_sync_file(FILE* file) {
-    if (fflush(file) != 0) return -1;
-    return fsync(fileno(file)) == 0 ? 0 : -1;
-}
-
-int console_replace_file(const char* from, const char* to) {
-    return rename(from, to) == 0 ? 0 : -1;
 }

@@ -23,8 +23,6 @@ static volatile LONG saved_attributes_valid = 0;
 static DWORD saved_input_mode = 0;
 static volatile LONG saved_input_mode_valid = 0;
 
-static const char kPausePrompt[] = "Presione una tecla para continuar . . . ";
-
 // "color 04" and "color 06": dark red or dark yellow text on black.
 static const WORD kRedOnBlack = FOREGROUND_RED;
 static const WORD kYellowOnBlack = FOREGROUND_RED | FOREGROUND_GREEN;
@@ -36,7 +34,7 @@ static HANDLE handle_of(FILE* f) {
 }
 
 // A console answers GetConsoleMode; pipes, files and NUL do not.
-static int is_console(FILE* f) {
+static int windows_is_terminal(FILE* f) {
     DWORD mode;
     HANDLE h = handle_of(f);
     return h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) != 0;
@@ -99,7 +97,7 @@ static void fill_screen(HANDLE h, int blanks, WORD attributes) {
 }
 
 static void windows_cls(FILE* out) {
-    if (!is_console(out)) {
+    if (!windows_is_terminal(out)) {
         fputc('\f', out);
         return;
     }
@@ -110,7 +108,7 @@ static void windows_cls(FILE* out) {
 // Like "color", the text already on the screen takes the new colours too.
 static void windows_color(FILE* out, int scheme) {
     const char* no_color = getenv("NO_COLOR");
-    if (!is_console(out) || (no_color != NULL && no_color[0] != '\0')) return;
+    if (!windows_is_terminal(out) || (no_color != NULL && no_color[0] != '\0')) return;
     fflush(out);
     HANDLE h = handle_of(out);
     WORD attributes = scheme == CONSOLE_YELLOW ? kYellowOnBlack : kRedOnBlack;
@@ -140,15 +138,24 @@ static int read_single_key(HANDLE in) {
     }
 }
 
+// Reads up to and including the next line end. Returns DONE, or INPUT_END
+// at end of input with nothing read.
+static int consume_line(FILE* in) {
+    int c = getc(in);
+    if (c == EOF) return INPUT_END;
+    while (c != EOF && c != '\n') c = getc(in);
+    return DONE;
+}
+
 // From a pipe the key-wait takes one line, so a scripted session is a text
 // file with an empty line after each command.
-static int windows_pause(FILE* in, FILE* out) {
-    fputs(kPausePrompt, out);
-    fflush(out);
-    int got = is_console(in) ? read_single_key(handle_of(in)) : console_consume_line(in);
-    if (!got) return 0;
-    fputs("\n", out);
-    return 1;
+static int windows_read_key(FILE* in) {
+    if (!windows_is_terminal(in)) return consume_line(in);
+    return read_single_key(handle_of(in)) ? DONE : INPUT_END;
+}
+
+static void windows_drop_typed_keys(FILE* in) {
+    if (windows_is_terminal(in)) FlushConsoleInputBuffer(handle_of(in));
 }
 
 static void windows_local_time(struct tm* now) {
@@ -157,22 +164,14 @@ static void windows_local_time(struct tm* now) {
     (void)localtime_s(now, &t);
 }
 
-// When no window can be shown (a session without a desktop, such as a
-// service or Wine without a display) the box is drawn in the console, as on
-// POSIX. Like a real modal box it takes only an Enter pressed once it is up.
-static int console_box(const char* text, const char* caption, FILE* in, FILE* out) {
-    if (is_console(in)) FlushConsoleInputBuffer(handle_of(in));
-    return console_text_box(text, caption, in, out, is_console(out));
-}
-
 // The style is a warning icon with a single OK button (MB_ICONWARNING |
 // MB_OK, 0x30). Closing the box with its close button also answers IDOK, so
-// any other answer means no box came up (0 on Windows, -1 under Wine).
-static int windows_box(const char* text, const char* caption, FILE* in, FILE* out) {
+// any other answer means no box came up (0 on Windows, -1 under Wine with no
+// display, in a session without a desktop).
+static int windows_box(const char* text, const char* caption) {
     fflush(NULL);
     int answer = MessageBoxA(NULL, text, caption, MB_OK | MB_ICONWARNING);
-    if (answer == IDOK) return BOX_OK;
-    return console_box(text, caption, in, out);
+    return answer == IDOK ? DONE : CALL_FAILED;
 }
 
 // Takes every event waiting in the console's queue. Returns 1 when one of
@@ -196,22 +195,22 @@ static int drain_for_enter(HANDLE in) {
 // so scripted sessions stay predictable.
 static int windows_wait(int ms, FILE* in) {
     if (ms < 0) ms = 0;
-    if (!is_console(in)) {
+    if (!windows_is_terminal(in)) {
         Sleep((DWORD)ms);
-        return WAIT_DONE;
+        return DONE;
     }
     HANDLE h = handle_of(in);
-    int leave = WAIT_DONE;
+    int leave = DONE;
     const ULONGLONG end = GetTickCount64() + (ULONGLONG)ms;
     for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
         DWORD left = (DWORD)(end - now);
-        if (leave == WAIT_LEAVE) {
+        if (leave == USER_LEFT) {
             Sleep(left);
             break;
         }
         DWORD woke = WaitForSingleObject(h, left);
         if (woke == WAIT_OBJECT_0) {
-            if (drain_for_enter(h)) leave = WAIT_LEAVE;
+            if (drain_for_enter(h)) leave = USER_LEFT;
         } else if (woke != WAIT_TIMEOUT) {
             Sleep(left);
             break;
@@ -220,30 +219,35 @@ static int windows_wait(int ms, FILE* in) {
     return leave;
 }
 
-// The system editor prints the report on the default printer and ends; the
+// The system editor prints the file on the default printer and ends; the
 // command line goes to CreateProcess as it is, never through a shell.
-static int windows_imprimir(void) {
+static int windows_print(const char* path) {
     fflush(NULL);
-    char command[] = "NOTEPAD /P ListaNotas.txt";
+    char command[MAX_PATH + sizeof "NOTEPAD /P \"\""];
+    int len = snprintf(command, sizeof command, "NOTEPAD /P %s", path);
+    if (len < 0 || (size_t)len >= sizeof command) return CALL_FAILED;
     STARTUPINFOA startup;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
     if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-        return -1;
+        return CALL_FAILED;
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 1;
     if (!GetExitCodeProcess(process.hProcess, &code)) code = 1;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return code == 0 ? 0 : -1;
+    return code == 0 ? DONE : CALL_FAILED;
 }
 
-static const Consola kSystem = {windows_cls, windows_color, windows_pause,   windows_local_time,
-                                windows_box, windows_wait,  windows_imprimir};
+static int windows_sync_file(FILE* file) {
+    if (fflush(file) != 0) return CALL_FAILED;
+    return _commit(_fileno(file)) == 0 ? DONE : CALL_FAILED;
+}
 
-const Consola* console_system(void) {
-    return &kSystem;
+static int windows_replace_file(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? DONE
+                                                                                      : CALL_FAILED;
 }
 
 static const char* non_empty_env(const char* name) {
@@ -251,30 +255,27 @@ static const char* non_empty_env(const char* name) {
     return (value != NULL && value[0] != '\0') ? value : NULL;
 }
 
+static int windows_home_folder(char* path, size_t size) {
+    const char* base = non_empty_env("USERPROFILE");
+    if (base == NULL) return CALL_FAILED;
+    int len = snprintf(path, size, "%s", base);
+    return (len >= 0 && (size_t)len < size) ? DONE : CALL_FAILED;
+}
+
+static const Console kSystem = {
+    windows_cls,       windows_color,     windows_is_terminal, windows_read_key,
+    windows_drop_typed_keys, windows_local_time, windows_box, windows_wait,
+    windows_print,     windows_sync_file, windows_replace_file, windows_home_folder,
+    '\\',
+};
+
+const Console* console_system(void) {
+    return &kSystem;
+}
+
 const char* console_user_name(void) {
     static char name[256];
     const char* found = non_empty_env("USERNAME");
     snprintf(name, sizeof name, "%s", found != NULL ? found : "");
     return name;
-}
-
-// A path cut short would name another file, so it counts as no path.
-int console_import_path(char* path, size_t size) {
-    const char* base = non_empty_env("USERPROFILE");
-    if (base == NULL || size == 0) return -1;
-    int len = snprintf(path, size, "%s\\Documents\\Kelvra\\NotasGuardadas.txt", base);
-    if (len < 0 || (size_t)len >= size) {
-        path[0] = '\0';
-        return -1;
-    }
-    return 0;
-}
-
-int console_sync_file(FILE* file) {
-    if (fflush(file) != 0) return -1;
-    return _commit(_fileno(file)) == 0 ? 0 : -1;
-}
-
-int console_replace_file(const char* from, const char* to) {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : -1;
 }

@@ -20,7 +20,7 @@ enum { STAMP_TEXT = 128 };
 
 // Cells go out as typed, neither padded nor cut, so a long text pushes the
 // bars of its row to the right; the files must show the same.
-void listing_render(FILE* out, const Consola* con, const Notas* notas, const char* users) {
+void listing_render(FILE* out, const Console* con, const Notes* notas, const char* users) {
     fputs(kBorder, out);
     fputs(kTitles, out);
     fputs(kStars, out);
@@ -41,36 +41,44 @@ void listing_render(FILE* out, const Consola* con, const Notas* notas, const cha
     fputs(kBorder, out);
 }
 
-void listing_show(FILE* out, const Consola* con, const Notas* notas, const char* users) {
+void listing_show(FILE* out, const Console* con, const Notes* notas, const char* users) {
     con->cls(out);
     listing_render(out, con, notas, users);
 }
 
-// Text mode, so the file gets the system's own line ends. Returns 0 when the
-// report is complete and closed; otherwise prints what failed and returns -1.
-static int write_report(const char* name, FILE* out, const Consola* con, const Notas* notas,
+// Text mode, so the file gets the system's own line ends. Returns DONE when
+// the report is complete and closed; otherwise prints what failed.
+static int write_report(const char* name, FILE* out, const Console* con, const Notes* notas,
                         const char* users) {
     FILE* report = fopen(name, "w");
     if (report == nullptr) {
         fprintf(out, "No se pudo crear %s\n", name);
-        return -1;
+        return CALL_FAILED;
     }
     listing_render(report, con, notas, users);
     int failed = ferror(report);
     if (fclose(report) != 0) failed = 1;
     if (failed) {
         fprintf(out, "No se pudo escribir %s\n", name);
-        return -1;
+        return CALL_FAILED;
     }
-    return 0;
+    return DONE;
+}
+
+// The report goes to the printer from the working directory, where it was
+// just written.
+static int imprimir(const Console* con) {
+    return con->print(kPrintFile);
 }
 
 // A report that failed is not printed: the printer would get half a list.
-void listing_print(FILE* out, const Consola* con, const Notas* notas, const char* users) {
-    if (write_report(kPrintFile, out, con, notas, users) != 0) return;
-    if (con->imprimir() != 0) fprintf(out, "No se pudo imprimir %s\n", kPrintFile);
+int listing_print(FILE* out, const Console* con, const Notes* notas, const char* users) {
+    if (write_report(kPrintFile, out, con, notas, users) != DONE) return CALL_FAILED;
+    if (imprimir(con) == DONE) return DONE;
+    fprintf(out, "No se pudo imprimir %s\n", kPrintFile);
+    return CALL_FAILED;
 }
 
-void listing_export(FILE* out, const Consola* con, const Notas* notas, const char* users) {
-    write_report(kExportFile, out, con, notas, users);
+int listing_export(FILE* out, const Console* con, const Notes* notas, const char* users) {
+    return write_report(kExportFile, out, con, notas, users);
 }

@@ -5,19 +5,21 @@
 #include <stdio.h>
 
 #include "console/console.h"
-#include "main/kelvra.h"
+#include "notes/notes.h"
 
 // Writes the whole note list layout to `out`: the header, one row and one
 // separator per note, then the footer with `users` (empty when null) and the
 // time from `con->local_time`, read once, after the rows. Write errors are
 // left on `out` for the caller to find with ferror.
-void listing_render(FILE* out, const Consola* con, const Notas* notas, const char* users);
+void listing_render(FILE* out, const Console* con, const Notes* notas, const char* users);
 
 // Option 3: clears the screen and shows the note list.
-void listing_show(FILE* out, const Consola* con, const Notas* notas, const char* users);
+void listing_show(FILE* out, const Console* con, const Notes* notas, const char* users);
 
-// Option 4: writes "ListaNotas.txt" and prints it; reports any failure on `out`.
-void listing_print(FILE* out, const Consola* con, const Notas* notas, const char* users);
+// Option 4: writes "ListaNotas.txt" and prints it. Returns DONE, or reports
+// the failure on `out` and returns CALL_FAILED.
+int listing_print(FILE* out, const Console* con, const Notes* notas, const char* users);
 
-// Option 5: writes "MiListaNotas.txt"; reports a failure on `out`.
-void listing_export(FILE* out, const Consola* con, const Notas* notas, const char* users);
+// Option 5: writes "MiListaNotas.txt". Returns DONE, or reports the failure
+// on `out` and returns CALL_FAILED.
+int listing_export(FILE* out, const Console* con, const Notes* notas, const char* users);

@@ -1,8 +1,9 @@
 // Kelvra: a console note-keeper. main owns the program state for the life of
 // the process; it lives in static storage, not on the heap.
-#include "main/kelvra.h"
+#include "console/console.h"
+#include "main/menu.h"
 
-static Notas notas;
+static Notes notas;
 
 int main() {
     console_start();

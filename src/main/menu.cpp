@@ -1,7 +1,9 @@
-// The menu loop: one validated choice, one command, one key-wait per cycle.
+// The menu loop: one validated choice, one command, one key-wait per cycle;
+// and option 1, the note entry dialog.
+#include "main/menu.h"
+
 #include "banner/banner.h"
 #include "listing/listing.h"
-#include "main/kelvra.h"
 #include "notify/notify.h"
 #include "saved_notes/saved_notes.h"
 
@@ -22,63 +24,105 @@ static const char kMenu[] =
     " ";
 
 static const char kRetry[] = "No oprimio ninguna opcion valida, reintentelo porfavor\n";
+static const char kPausePrompt[] = "Presione una tecla para continuar . . . ";
 
-// Commands run before the loop clears the screen again.
-enum { CYCLES_PER_SCREEN = 3 };
+enum {
+    MENU_LINE = 128,       // buf, the typed menu line
+    CYCLES_PER_SCREEN = 3  // commands run before the loop clears the screen again
+};
+
+// The answers are read in the order the user is asked; the time is one word,
+// so "14:30 hoy" keeps 14:30 as the time and "hoy" as the description. The
+// note only enters the table once all three answers are in, so a dialog cut
+// short by the end of input leaves the table as it was.
+static int menu_add_note(FILE* in, FILE* out, Notes* notas) {
+    if (notas->indN >= MAX_NOTES) {
+        fputs("La lista de notas esta llena (maximo 10 notas)\n", out);
+        return DONE;
+    }
+    const int row = notas->indN;
+    char notAux[AUX_CELL];
+
+    fputs("Defina el nombre de la nota\n", out);
+    if (notes_read_line(in, notAux, sizeof notAux) < 0) return INPUT_END;
+    notes_copy_cell(notas->TitNot[row], NAME_CELL, notAux);
+
+    fputs("Defina el horario de la nota\n", out);
+    if (notes_read_word(in, notAux, sizeof notAux) != DONE) return INPUT_END;
+    notes_copy_cell(notas->hora[row], TIME_CELL, notAux);
+
+    fputs("Defina la descripcion de la nota\n", out);
+    if (notes_skip_char(in) != DONE) return INPUT_END;
+    if (notes_read_line(in, notAux, sizeof notAux) < 0) return INPUT_END;
+    notes_copy_cell(notas->descr[row], DESC_CELL, notAux);
+
+    notas->indN = row + 1;
+    return DONE;
+}
 
 // A choice is one digit from 1 to 9 alone on its line. The whole line is
 // read, however long, so no piece of an overlong line is judged on its own.
-static int read_choice(FILE* in, FILE* out, char* opt) {
+static int menu_read_choice(FILE* in, FILE* out, char* opt) {
     char buf[MENU_LINE];
     for (;;) {
-        long len = text_read_line(in, buf, sizeof buf);
+        long len = notes_read_line(in, buf, sizeof buf);
         if (len < 0) return INPUT_END;
         if (len == 1 && buf[0] >= '1' && buf[0] <= '9') {
             *opt = buf[0];
-            return INPUT_OK;
+            return DONE;
         }
         fputs(kRetry, out);
     }
 }
 
-static int run_command(char opt, FILE* in, FILE* out, const Consola* con, Notas* notas,
-                       const char* users) {
+static int menu_run_command(char opt, FILE* in, FILE* out, const Console* con, Notes* notas,
+                            const char* users) {
     switch (opt) {
         case '1':
-            return agregar_nota(in, out, notas);
+            return menu_add_note(in, out, notas);
         case '2':
             return alert(notas->TitNot, notas->hora, notas->descr, notas->indN, in, out, con);
         case '3':
             listing_show(out, con, notas, users);
-            return INPUT_OK;
+            return DONE;
         case '4':
             listing_print(out, con, notas, users);
-            return INPUT_OK;
+            return DONE;
         case '5':
             listing_export(out, con, notas, users);
-            return INPUT_OK;
+            return DONE;
         case '6':
-            saved_notes_load(out, notas);
-            return INPUT_OK;
+            saved_notes_load(out, con, notas);
+            return DONE;
         case '7':
-            saved_notes_save(out, notas);
-            return INPUT_OK;
+            saved_notes_save(out, con, notas);
+            return DONE;
         case '8':
-            saved_notes_import(out, notas);
-            return INPUT_OK;
+            saved_notes_import(out, con, notas);
+            return DONE;
         case '9':
             AscciArt(out, con);
-            return INPUT_OK;
+            return DONE;
         default:
             fputs("\n", out);
             fputs(kRetry, out);
-            return INPUT_OK;
+            return DONE;
     }
+}
+
+// "pause": the prompt, one key, then the prompt's line ends. At the end of
+// input the prompt's line is left for the loop to end.
+static int menu_key_wait(FILE* in, FILE* out, const Console* con) {
+    fputs(kPausePrompt, out);
+    fflush(out);
+    if (con->read_key(in) != DONE) return INPUT_END;
+    fputs("\n", out);
+    return DONE;
 }
 
 // There is no quit option: the loop ends when input ends, with one line end
 // so the shell's prompt starts on a line of its own.
-void menu_run(FILE* in, FILE* out, const Consola* con, Notas* notas, const char* users) {
+void menu_run(FILE* in, FILE* out, const Console* con, Notes* notas, const char* users) {
     int buc = 0;
     con->color(out, CONSOLE_RED);
     fputs(kGreeting, out);
@@ -89,9 +133,9 @@ void menu_run(FILE* in, FILE* out, const Consola* con, Notas* notas, const char*
         }
         fputs(kMenu, out);
         char opt = 0;
-        if (read_choice(in, out, &opt) != INPUT_OK) break;
-        if (run_command(opt, in, out, con, notas, users) != INPUT_OK) break;
-        if (con->pause(in, out) == 0) break;
+        if (menu_read_choice(in, out, &opt) != DONE) break;
+        if (menu_run_command(opt, in, out, con, notas, users) != DONE) break;
+        if (menu_key_wait(in, out, con) != DONE) break;
         fputs("\n", out);
         buc++;
     }

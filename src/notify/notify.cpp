@@ -10,14 +10,24 @@ static const char kHowToLeave[] = "Presione Enter para volver al menu\n";
 // Between two looks at the clock.
 enum { CYCLE_MS = 6000, CLOCK_TEXT = 100 };
 
+// The desktop's box when one can be shown, else the one drawn in the console,
+// so a due note is always seen.
+static int show_box(const char* text, const char* caption, FILE* in, FILE* out,
+                    const Console* con) {
+    fflush(out);
+    int answer = con->box(text, caption);
+    if (answer != CALL_FAILED) return answer;
+    return notify_console_box(text, caption, in, out, con);
+}
+
 // The stream is named `input` here because `in` is the row being checked.
 int alert(const char (&TitNot)[MAX_NOTES][NAME_CELL], const char (&hora)[MAX_NOTES][TIME_CELL],
           const char (&descr)[MAX_NOTES][DESC_CELL], int indN, FILE* input, FILE* out,
-          const Consola* con) {
+          const Console* con) {
     // Printed even from a pipe, where Enter does not leave, so a session's
     // transcript is the same wherever it runs.
     fputs(kHowToLeave, out);
-    int rest = 0;
+    int rest = BOX_FAILED;  // no box acknowledged yet
     for (;;) {  // verificador
         struct tm now;
         con->local_time(&now);
@@ -29,12 +39,12 @@ int alert(const char (&TitNot)[MAX_NOTES][NAME_CELL], const char (&hora)[MAX_NOT
         // or "14:30 x" never come due.
         for (int in = 0; in < indN; in++) {
             if (strcmp(hora[in], horaL) != 0) continue;
-            rest = con->box(descr[in], TitNot[in], input, out);
-            if (rest == BOX_END_OF_INPUT) return INPUT_END;
+            rest = show_box(descr[in], TitNot[in], input, out, con);
+            if (rest == INPUT_END) return INPUT_END;
         }
-        int asked_to_leave = con->wait(CYCLE_MS, input) == WAIT_LEAVE;
+        int asked_to_leave = con->wait(CYCLE_MS, input) == USER_LEFT;
         // Only the last box of the cycle counts: an OK followed by a box that
         // could not be shown keeps the watch going.
-        if (rest == BOX_OK || asked_to_leave) return INPUT_OK;
+        if (rest == DONE || asked_to_leave) return DONE;
     }
 }

@@ -5,10 +5,18 @@
 #include <stdio.h>
 
 #include "console/console.h"
-#include "main/kelvra.h"
+#include "notes/notes.h"
 
 // Watches until a box has been acknowledged (or the user leaves the mode).
-// Returns INPUT_OK, or INPUT_END when input ended while a box waited.
+// Returns DONE, or INPUT_END when input ended while a box waited.
 int alert(const char (&TitNot)[MAX_NOTES][NAME_CELL], const char (&hora)[MAX_NOTES][TIME_CELL],
           const char (&descr)[MAX_NOTES][DESC_CELL], int indN, FILE* in, FILE* out,
-          const Consola* con);
+          const Console* con);
+
+// The warning box drawn in the console, for where the desktop's box could
+// not be shown: a frame at most 60 columns wide titled with `caption`, `text`
+// wrapped inside, and an OK button labelled "Aceptar" that Enter presses.
+// Rings the bell first at a terminal, and takes only an Enter typed once it
+// is up. Returns DONE, or INPUT_END when input ends.
+int notify_console_box(const char* text, const char* caption, FILE* in, FILE* out,
+                       const Console* con);

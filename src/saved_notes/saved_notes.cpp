@@ -17,35 +17,38 @@ enum {
 
 // "%.*s" instead of "%s": a cell is read up to its own size and no further.
 static int write_field(FILE* file, const char* cell, int size) {
-    return fprintf(file, "%.*s-\n", size - 1, cell) < 0 ? -1 : 0;
+    return fprintf(file, "%.*s-\n", size - 1, cell) < 0 ? CALL_FAILED : DONE;
 }
 
-int saved_notes_write(FILE* file, const Notas* notas) {
+int saved_notes_write(FILE* file, const Notes* notas) {
     int failed = 0;
     for (int ins = 0; ins < notas->indN && ins < MAX_NOTES; ins++) {
-        failed |= write_field(file, notas->TitNot[ins], NAME_CELL);
-        failed |= write_field(file, notas->hora[ins], TIME_CELL);
-        failed |= write_field(file, notas->descr[ins], DESC_CELL);
+        failed |= write_field(file, notas->TitNot[ins], NAME_CELL) != DONE;
+        failed |= write_field(file, notas->hora[ins], TIME_CELL) != DONE;
+        failed |= write_field(file, notas->descr[ins], DESC_CELL) != DONE;
     }
-    return (failed || ferror(file)) ? -1 : 0;
+    return (failed || ferror(file)) ? CALL_FAILED : DONE;
 }
 
-void saved_notes_save(FILE* out, const Notas* notas) {
+// The old file is replaced only by a complete new one that is already on
+// the disk, so a failure at any step leaves it as it was.
+int saved_notes_save(FILE* out, const Console* con, const Notes* notas) {
     FILE* guar = fopen(kTempFile, "w");
     if (guar == nullptr) {
         // Whatever holds the temporary name is not ours to remove.
         fputs("No se pudieron guardar las notas\n", out);
-        return;
+        return CALL_FAILED;
     }
-    int ok = saved_notes_write(guar, notas) == 0 && console_sync_file(guar) == 0;
+    int ok = saved_notes_write(guar, notas) == DONE && con->sync_file(guar) == DONE;
     if (fclose(guar) != 0) ok = 0;
-    if (ok && console_replace_file(kTempFile, kSavedFile) != 0) ok = 0;
+    if (ok && con->replace_file(kTempFile, kSavedFile) != DONE) ok = 0;
     if (!ok) {
         remove(kTempFile);
         fputs("No se pudieron guardar las notas\n", out);
-        return;
+        return CALL_FAILED;
     }
     fputs("Notas guardadas correctamente\n", out);
+    return DONE;
 }
 
 // Every field was written followed by one "-", so exactly one comes off the
@@ -53,20 +56,20 @@ void saved_notes_save(FILE* out, const Notas* notas) {
 // is taken whole. A line that did not fit in `c` has lost its end already.
 static void take_field(char* field, size_t size, char* c, long len) {
     if (len > 0 && len < LINE_CELL && c[len - 1] == '-') c[len - 1] = '\0';
-    copiar_celda(field, size, c);
+    notes_copy_cell(field, size, c);
 }
 
-static void append_note(Notas* notas, const char* name, const char* time, const char* desc) {
+static void append_note(Notes* notas, const char* name, const char* time, const char* desc) {
     const int row = notas->indN;
-    copiar_celda(notas->TitNot[row], NAME_CELL, name);
-    copiar_celda(notas->hora[row], TIME_CELL, time);
-    copiar_celda(notas->descr[row], DESC_CELL, desc);
+    notes_copy_cell(notas->TitNot[row], NAME_CELL, name);
+    notes_copy_cell(notas->hora[row], TIME_CELL, time);
+    notes_copy_cell(notas->descr[row], DESC_CELL, desc);
     notas->indN = row + 1;
 }
 
 // Lines are whole lines however long, so a long description can never shift
 // the following lines into the wrong fields.
-int saved_notes_read(FILE* file, Notas* notas, int* not_loaded) {
+int saved_notes_read(FILE* file, Notes* notas, int* not_loaded) {
     char c[LINE_CELL];
     char notAuxN[NAME_CELL] = "";
     char notAuxH[TIME_CELL] = "";
@@ -75,7 +78,7 @@ int saved_notes_read(FILE* file, Notas* notas, int* not_loaded) {
     int added = 0;
     long len;
     *not_loaded = 0;
-    while ((len = text_read_line(file, c, sizeof c)) >= 0) {
+    while ((len = notes_read_line(file, c, sizeof c)) >= 0) {
         l++;
         if (l == 1) {
             take_field(notAuxN, sizeof notAuxN, c, len);
@@ -92,47 +95,55 @@ int saved_notes_read(FILE* file, Notas* notas, int* not_loaded) {
             }
         }
     }
-    return ferror(file) ? -1 : added;
+    return ferror(file) ? CALL_FAILED : added;
 }
 
 // Reads into a copy of the table, so a file that fails half way adds nothing.
 // Binary mode: the reader itself takes LF and CR LF, so a file reads the same
 // on every system, whichever wrote it.
-static void load_from(FILE* out, Notas* notas, const char* path, const char* confirmation) {
+static int load_from(FILE* out, Notes* notas, const char* path, const char* confirmation) {
     FILE* file = fopen(path, "rb");
     if (file == nullptr) {
         fprintf(out, "No se pudo abrir %s\n", path);
-        return;
+        return CALL_FAILED;
     }
-    Notas leidas = *notas;
+    Notes leidas = *notas;
     int not_loaded = 0;
     int added = saved_notes_read(file, &leidas, &not_loaded);
     fclose(file);
     if (added < 0) {
         fprintf(out, "No se pudo leer %s\n", path);
-        return;
+        return CALL_FAILED;
     }
     *notas = leidas;
     if (not_loaded > 0)
         fprintf(out, "La lista de notas esta llena: %d notas no se cargaron\n", not_loaded);
     fputs(confirmation, out);
+    return DONE;
 }
 
-void saved_notes_load(FILE* out, Notas* notas) {
-    load_from(out, notas, kSavedFile, "Notas Cargadas correctamente\n");
+int saved_notes_load(FILE* out, const Console* con, Notes* notas) {
+    (void)con;
+    return load_from(out, notas, kSavedFile, "Notas Cargadas correctamente\n");
 }
 
-// The location is built again for every import, so it follows the
-// environment as it is now.
-void saved_notes_import(FILE* out, Notas* notas) {
-    char path[PATH_CELL];
-    if (console_import_path(path, sizeof path) != 0) {
+// The user's folder, then Documents, Kelvra and the saved file's name, built
+// afresh for each import so it follows the user's folder as it is now. A
+// location too long for `path` is refused rather than opened cut short: cut,
+// it could name another, real file.
+int saved_notes_import(FILE* out, const Console* con, Notes* notas) {
+    char home[PATH_CELL];
+    if (con->home_folder(home, sizeof home) != DONE) {
         fputs("No se encontro la carpeta del usuario\n", out);
-        return;
+        return CALL_FAILED;
     }
-    if (strlen(path) + 1 >= sizeof path) {
+    char path[PATH_CELL];
+    const char sep = con->path_separator;
+    int len = snprintf(path, sizeof path, "%s%cDocuments%cKelvra%c%s", home, sep, sep, sep,
+                       kSavedFile);
+    if (len < 0 || (size_t)len >= sizeof path) {
         fprintf(out, "No se pudo abrir %s\n", path);
-        return;
+        return CALL_FAILED;
     }
-    load_from(out, notas, path, "Notas Importadas correctamente\n");
+    return load_from(out, notas, path, "Notas Importadas correctamente\n");
 }

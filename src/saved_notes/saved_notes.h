@@ -4,31 +4,34 @@
 
 #include <stdio.h>
 
-#include "main/kelvra.h"
+#include "console/console.h"
+#include "notes/notes.h"
 
 // Option 7: writes the table to "NotasGuardadas.txt" in one step: the notes go
 // to a temporary file beside it that replaces the old file only once it is
-// complete on disk. Confirms on `out`, or reports the failure there and leaves
-// any previous file as it was.
-void saved_notes_save(FILE* out, const Notas* notas);
+// complete on disk. Confirms on `out` and returns DONE, or reports the failure
+// there, leaves any previous file as it was and returns CALL_FAILED.
+int saved_notes_save(FILE* out, const Console* con, const Notes* notas);
 
 // Option 6: appends the notes of "NotasGuardadas.txt" in the working
-// directory. Confirms on `out`, or reports there why nothing was added.
-void saved_notes_load(FILE* out, Notas* notas);
+// directory. Confirms on `out` and returns DONE, or reports there why nothing
+// was added and returns CALL_FAILED.
+int saved_notes_load(FILE* out, const Console* con, Notes* notas);
 
-// Option 8: appends the notes of the saved-notes file in the user's documents
-// folder (see console_import_path). Confirms on `out`, or reports there why
-// nothing was added.
-void saved_notes_import(FILE* out, Notas* notas);
+// Option 8: appends the notes of the saved-notes file in the folder
+// Documents/Kelvra of the user's own folder (con->home_folder), built afresh
+// for each import. Confirms on `out` and returns DONE, or reports there why
+// nothing was added and returns CALL_FAILED.
+int saved_notes_import(FILE* out, const Console* con, Notes* notas);
 
-// Writes rows 0 to indN - 1 as saved-notes lines to an open `file`. Returns 0,
-// or -1 when a write failed (the caller still closes the file).
-int saved_notes_write(FILE* file, const Notas* notas);
+// Writes rows 0 to indN - 1 as saved-notes lines to an open `file`. Returns
+// DONE, or CALL_FAILED when a write failed (the caller still closes the file).
+int saved_notes_write(FILE* file, const Notes* notas);
 
 // Reads saved-notes lines from an open `file` (any bytes, lines of any length,
 // LF or CR LF) and appends each complete group of three lines to `notas`,
 // fields cut to their cells. Once the table is full, further complete groups
 // are only counted in `*not_loaded`. A group left incomplete at the end is
-// dropped. Returns the number of notes appended, or -1 when reading failed;
-// the notes appended before the failure are then left in `notas`.
-int saved_notes_read(FILE* file, Notas* notas, int* not_loaded);
+// dropped. Returns the number of notes appended, or CALL_FAILED when reading
+// failed; the notes appended before the failure are then left in `notas`.
+int saved_notes_read(FILE* file, Notes* notas, int* not_loaded);

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "fake_console.h"
-#include "main/kelvra.h"
+#include "main/menu.h"
 
 // What AscciArt draws after clearing and turning yellow.
 static std::string picture() {
@@ -51,7 +51,7 @@ TEST(Banner, MenusAfterThePictureStayYellowOnATerminal) {
     });
     unsetenv("NO_COLOR");
     FILE *in = fmemopen(&input[0], input.size(), "r"), *out = fdopen(slave, "w");
-    Notas notas{};
+    Notes notas{};
     menu_run(in, out, console_system(), &notas, "ana");
     if (!kept.empty()) setenv("NO_COLOR", kept.c_str(), 1);
     fclose(out);

@@ -1,5 +1,7 @@
 #include "fake_console.h"
 
+#include "notes/notes.h"
+
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
@@ -20,24 +22,29 @@ static void fake_color(FILE* out, int scheme) {
     fprintf(out, "<color %02d>", scheme);
 }
 
-// Like the real key-wait from a pipe: one line is one key.
-static int fake_pause(FILE* in, FILE* out) {
-    fputs("<pause>", out);
-    int c = getc(in);
-    if (c == EOF) return 0;
-    while (c != EOF && c != '\n') c = getc(in);
-    fputs("\n", out);
-    return 1;
+static int fake_is_terminal(FILE*) {
+    return 0;
 }
+
+// Like the real key-wait from a pipe: one line is one key.
+static int fake_read_key(FILE* in) {
+    std::string line;
+    int c = getc(in);
+    if (c == EOF) return INPUT_END;
+    for (; c != EOF && c != '\n'; c = getc(in)) line += char(c);
+    the_fake.keys.push_back(line);
+    return DONE;
+}
+
+static void fake_drop_typed_keys(FILE*) {}
 
 static void fake_local_time(struct tm* now) {
     *now = the_fake.clock;
 }
 
-static int fake_box(const char* text, const char* caption, FILE*, FILE* out) {
+static int fake_box(const char* text, const char* caption) {
     the_fake.boxes.push_back(std::string(caption) + "|" + text);
-    fprintf(out, "<box %s|%s>", caption, text);
-    if (the_fake.box_results.empty()) return BOX_OK;
+    if (the_fake.box_results.empty()) return DONE;
     int result = the_fake.box_results.front();
     the_fake.box_results.erase(the_fake.box_results.begin());
     return result;
@@ -49,16 +56,34 @@ static int fake_wait(int ms, FILE*) {
     if (the_fake.max_waits > 0 && the_fake.waits >= the_fake.max_waits) the_fake.stop = true;
     the_fake.clock.tm_sec += ms / 1000;
     mktime(&the_fake.clock);  // carries seconds into minutes and hours
-    return the_fake.stop ? WAIT_LEAVE : WAIT_DONE;
+    return the_fake.stop ? USER_LEFT : DONE;
 }
 
-static int fake_imprimir(void) {
-    return 0;
+static int fake_print(const char* path) {
+    the_fake.printed.push_back(path);
+    return DONE;
 }
 
-const Consola* fake_console_reset() {
-    the_fake.ops = Consola{fake_cls, fake_color, fake_pause,   fake_local_time,
-                           fake_box, fake_wait,  fake_imprimir};
+static int fake_sync_file(FILE* file) {
+    return fflush(file) == 0 ? the_fake.sync_result : CALL_FAILED;
+}
+
+static int fake_replace_file(const char* from, const char* to) {
+    if (the_fake.replace_result != DONE) return the_fake.replace_result;
+    return rename(from, to) == 0 ? DONE : CALL_FAILED;
+}
+
+static int fake_home_folder(char* path, size_t size) {
+    if (the_fake.home.empty() || the_fake.home.size() >= size) return CALL_FAILED;
+    notes_copy_cell(path, size, the_fake.home.c_str());
+    return DONE;
+}
+
+const Console* fake_console_reset() {
+    the_fake.ops = Console{fake_cls,         fake_color,        fake_is_terminal, fake_read_key,
+                           fake_drop_typed_keys, fake_local_time, fake_box,      fake_wait,
+                           fake_print,       fake_sync_file,    fake_replace_file, fake_home_folder,
+                           '/'};
     memset(&the_fake.clock, 0, sizeof the_fake.clock);
     the_fake.clock.tm_mday = 5;
     the_fake.clock.tm_mon = 11;
@@ -69,6 +94,11 @@ const Consola* fake_console_reset() {
     the_fake.clock.tm_isdst = -1;
     the_fake.box_results.clear();
     the_fake.boxes.clear();
+    the_fake.keys.clear();
+    the_fake.printed.clear();
+    the_fake.sync_result = DONE;
+    the_fake.replace_result = DONE;
+    the_fake.home = "/nonexistent";
     the_fake.waits = 0;
     the_fake.last_wait_ms = 0;
     the_fake.max_waits = 100;

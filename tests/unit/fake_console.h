@@ -11,10 +11,14 @@
 #include "console/console.h"
 
 struct FakeConsole {
-    Consola ops;
+    Console ops;
     struct tm clock;                 // what local_time reports
-    std::vector<int> box_results;    // answers of successive boxes (then BOX_OK)
+    std::vector<int> box_results;    // answers of successive boxes (then DONE)
     std::vector<std::string> boxes;  // "caption|text" of each box shown
+    std::vector<std::string> keys;   // the line each key-wait took
+    std::vector<std::string> printed;  // the files handed to the printer
+    int sync_result, replace_result;   // what sync_file and replace_file answer
+    std::string home;                  // the user's folder; empty when none
     int waits;                       // number of waits so far
     int last_wait_ms;                // how long the last wait was asked to last
     int max_waits;                   // reaching this many waits makes `stop` true (100 by default)
@@ -24,8 +28,9 @@ struct FakeConsole {
 // The fake that the function pointers reach.
 FakeConsole& fake_console();
 
-// Resets the fake to: 05/12/26 23:14:07, boxes acknowledged.
-const Consola* fake_console_reset();
+// Resets the fake to: 05/12/26 23:14:07, boxes acknowledged, files synced
+// and replaced, the home folder /nonexistent.
+const Console* fake_console_reset();
 
 // Moves the test into a fresh empty directory for its lifetime, so commands
 // that write files in the working directory write them there.

@@ -16,7 +16,7 @@
 namespace {
 
 using Note = std::vector<std::string>;  // name, time, description
-using Command = void (*)(FILE*, const Consola*, const Notas*, const char*);
+using Command = void (*)(FILE*, const Console*, const Notes*, const char*);
 
 const std::string kStars = std::string(71, '*') + "\n";
 const std::string kBorder = " " + std::string(69, '-') + "\n";
@@ -29,12 +29,12 @@ std::vector<long> clock_reads;  // bytes on screen each time the clock was read
 
 // `early` sets the clock to 01/01/27 09:05:03, where every field needs its leading zero.
 std::string list(const std::vector<Note>& notes, const char* user, bool early, Command command) {
-    Consola ops = *fake_console_reset();
-    Notas table{};
+    Console ops = *fake_console_reset();
+    Notes table{};
     for (const Note& n : notes) {
-        copiar_celda(table.TitNot[table.indN], NAME_CELL, n[0].c_str());
-        copiar_celda(table.hora[table.indN], TIME_CELL, n[1].c_str());
-        copiar_celda(table.descr[table.indN++], DESC_CELL, n[2].c_str());
+        notes_copy_cell(table.TitNot[table.indN], NAME_CELL, n[0].c_str());
+        notes_copy_cell(table.hora[table.indN], TIME_CELL, n[1].c_str());
+        notes_copy_cell(table.descr[table.indN++], DESC_CELL, n[2].c_str());
     }
     if (early) fake_console().clock = tm{3, 5, 9, 1, 0, 127, 0, 0, -1, 0, nullptr};
     ops.local_time = [](struct tm* now) {

@@ -20,7 +20,9 @@ static FILE* const null = fopen("/dev/null", "r+");
 
 // Each cycle waits 6 s on the fake clock; the fake asks to leave at its 100th wait.
 TEST(Notify, ShowsEachDueNoteAndEndsAfterTheWaitThatFollowsAnAcknowledgedBox) {
-    const int F = BOX_FAILED, E = BOX_END_OF_INPUT;
+    // A box that could not be shown is drawn in the console, whose Enter
+    // cannot come: input has ended.
+    const int F = BOX_FAILED, E = CALL_FAILED;
     struct Case {
         const char* clock;
         std::vector<const char*> times;  // row k is named "A" + k, described "a" + k
@@ -28,14 +30,14 @@ TEST(Notify, ShowsEachDueNoteAndEndsAfterTheWaitThatFollowsAnAcknowledgedBox) {
         std::vector<std::string> boxes;
         int waits, result;
     } cases[] = {
-        {"14:29:50", {"14:30"}, {}, {"A|a"}, 3, INPUT_OK},
-        {"09:05:00", {"9:05"}, {}, {}, 100, INPUT_OK},
-        {"14:30:00", {"14.30", "14:30 x"}, {}, {}, 100, INPUT_OK},
-        {"14:30:00", {}, {}, {}, 100, INPUT_OK},
-        {"14:30:00", {"14:30", "10:00", "14:30"}, {}, {"A|a", "C|c"}, 1, INPUT_OK},
-        {"14:30:00", {"14:30"}, {F}, {"A|a", "A|a"}, 2, INPUT_OK},
-        {"14:30:00", {"14:30", "14:30"}, {1, F}, {"A|a", "B|b", "A|a", "B|b"}, 2, INPUT_OK},
-        {"14:30:00", {"14:30", "14:30"}, {F, 1}, {"A|a", "B|b"}, 1, INPUT_OK},
+        {"14:29:50", {"14:30"}, {}, {"A|a"}, 3, DONE},
+        {"09:05:00", {"9:05"}, {}, {}, 100, DONE},
+        {"14:30:00", {"14.30", "14:30 x"}, {}, {}, 100, DONE},
+        {"14:30:00", {}, {}, {}, 100, DONE},
+        {"14:30:00", {"14:30", "10:00", "14:30"}, {}, {"A|a", "C|c"}, 1, DONE},
+        {"14:30:00", {"14:30"}, {F}, {"A|a", "A|a"}, 2, DONE},
+        {"14:30:00", {"14:30", "14:30"}, {DONE, F}, {"A|a", "B|b", "A|a", "B|b"}, 2, DONE},
+        {"14:30:00", {"14:30", "14:30"}, {F, DONE}, {"A|a", "B|b"}, 1, DONE},
         {"14:30:00", {"14:30", "14:30"}, {E}, {"A|a"}, 0, INPUT_END},
     };
     for (const Case& c : cases) {
@@ -43,8 +45,8 @@ TEST(Notify, ShowsEachDueNoteAndEndsAfterTheWaitThatFollowsAnAcknowledgedBox) {
         FakeConsole& fake = (fake_console_reset(), fake_console());
         strptime(c.clock, "%H:%M:%S", &fake.clock);
         fake.box_results = c.results;
-        Notas t{};
-        for (const char* time : c.times) copiar_celda(t.hora[t.indN++], TIME_CELL, time);
+        Notes t{};
+        for (const char* time : c.times) notes_copy_cell(t.hora[t.indN++], TIME_CELL, time);
         for (int k = 0; k < t.indN; k++)
             t.TitNot[k][0] = char('A' + k), t.descr[k][0] = char('a' + k);
         EXPECT_EQ(alert(t.TitNot, t.hora, t.descr, t.indN, null, null, &fake.ops), c.result);
@@ -60,7 +62,9 @@ TEST(Notify, ConsoleBoxWrapsItsTextAtSixtyColumns) {
     const std::string words = "Dentista con un texto muy largo que tendr\xc3\xa1 que partirse en";
     const std::string x(59, 'x'), text = words + " " + x + "\xc3\xb1" + x.substr(49);
     auto row = [](std::string s, int n) { return "| " + s + std::string(60 - n, ' ') + " |\n"; };
-    auto draw = [](FILE* i, FILE* o, void* t) { console_text_box((char*)t, "Cita", i, o, 0); };
+    auto draw = [](FILE* i, FILE* o, void* t) {
+        notify_console_box((char*)t, "Cita", i, o, fake_console_reset());
+    };
     const std::string rule = "+" + std::string(62, '-') + "+\n",
                       out = run_with_streams("\n", draw, (void*)text.c_str());
     EXPECT_EQ(out, rule + row(std::string(28, ' ') + "Cita", 32) + rule + row(words, 58) +
@@ -77,7 +81,7 @@ TEST(Notify, DesktopBoxIsAcknowledgedOnlyWhenZenityExitsWithZero) {
     for (int code : {0, 1, 5}) {
         std::ofstream(scratch.path + "/zenity") << "#!/bin/sh\nexit " << code << "\n";
         chmod((scratch.path + "/zenity").c_str(), 0755);
-        EXPECT_EQ(console_system()->box("t", "c", null, null), code ? BOX_FAILED : BOX_OK) << code;
+        EXPECT_EQ(console_system()->box("t", "c"), code ? BOX_FAILED : DONE) << code;
     }
     unsetenv("DISPLAY");
     setenv("PATH", path.c_str(), 1);
@@ -89,8 +93,8 @@ TEST(Notify, WaitSleepsItsTimeWithoutCpuAndTakesEnterOnlyAtATerminal) {
     struct Case {
         int terminal, hang_up, result, still_readable;
         const char* typed;
-    } cases[] = {{0, 0, WAIT_DONE, 1, "\n"}, {1, 0, WAIT_DONE, 0, ""}, {1, 0, WAIT_LEAVE, 0, "\n\n"},
-                 {1, 0, WAIT_LEAVE, 0, "\x04"}, {1, 1, WAIT_LEAVE, 1, ""}};
+    } cases[] = {{0, 0, DONE, 1, "\n"}, {1, 0, DONE, 0, ""}, {1, 0, USER_LEFT, 0, "\n\n"},
+                 {1, 0, USER_LEFT, 0, "\x04"}, {1, 1, USER_LEFT, 1, ""}};
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "fake_console.h"
-#include "main/kelvra.h"
+#include "main/menu.h"
 #include "saved_notes/saved_notes.h"
 
 namespace {
@@ -26,7 +26,7 @@ std::string read_file(const fs::path& path) {
 }
 
 // Every filled cell is terminated and holds no line end.
-void expect_cells_sound(const Notas& t, const std::string& what) {
+void expect_cells_sound(const Notes& t, const std::string& what) {
     ASSERT_GE(t.indN, 0) << what;
     ASSERT_LE(t.indN, MAX_NOTES) << what;
     for (int row = 0; row < t.indN; row++) {
@@ -39,7 +39,7 @@ void expect_cells_sound(const Notas& t, const std::string& what) {
     }
 }
 
-Notas table;
+Notes table;
 
 void run_menu(FILE* in, FILE* out, void*) {
     menu_run(in, out, fake_console_reset(), &table, "ana");
@@ -60,7 +60,7 @@ TEST(Regression, FuzzInputsKeepTheTableSound) {
         const bool dialog = strstr(folder, "dialog") != nullptr;
         for (const fs::directory_entry& input : fs::directory_iterator(fuzz / folder)) {
             ScratchDir scratch;
-            table = Notas{};
+            table = Notes{};
             int not_loaded = -1;
             std::string out = run_with_streams(read_file(input.path()),
                                                dialog ? run_menu : read_saved, &not_loaded);
@@ -85,7 +85,7 @@ TEST(Regression, LinesAroundTheReadersBufferEnd) {
         for (const std::string le : {"\n", "\r\n"}) {
             const std::string bytes = "Cita-" + le + "14:30-" + le + std::string(len, 'x') + "-" +
                                       le + "Otra-" + le + "10:00-" + le + "fin-" + le;
-            table = Notas{};
+            table = Notes{};
             int not_loaded = -1;
             run_with_streams(bytes, read_saved, &not_loaded);
             EXPECT_EQ(table.indN, 2) << len;

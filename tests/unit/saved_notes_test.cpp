@@ -21,7 +21,7 @@ namespace {
 const std::string kFile = "NotasGuardadas.txt", kTemp = kFile + ".tmp";
 
 using Note = std::vector<std::string>;  // name, time, description
-using Notes = std::vector<Note>;
+using NoteList = std::vector<Note>;
 
 // At most 2 MiB, so a name wrongly left pointing at a device cannot hang.
 std::string read_file(const std::string& path) {
@@ -31,30 +31,30 @@ std::string read_file(const std::string& path) {
 }
 
 // Unused bytes are all 'Z', so a write past a cell or a row shows.
-Notas make_table(const Notes& notes) {
-    Notas t;
+Notes make_table(const NoteList& notes) {
+    Notes t;
     memset(&t, 'Z', sizeof t);
     t.indN = 0;
     for (const Note& n : notes) {
-        copiar_celda(t.TitNot[t.indN], NAME_CELL, n[0].c_str());
-        copiar_celda(t.hora[t.indN], TIME_CELL, n[1].c_str());
-        copiar_celda(t.descr[t.indN++], DESC_CELL, n[2].c_str());
+        notes_copy_cell(t.TitNot[t.indN], NAME_CELL, n[0].c_str());
+        notes_copy_cell(t.hora[t.indN], TIME_CELL, n[1].c_str());
+        notes_copy_cell(t.descr[t.indN++], DESC_CELL, n[2].c_str());
     }
     return t;
 }
 
 // The notes of `t`, once every byte outside them is seen untouched.
-Notes notes_of(const Notas& t) {
-    Notes notes;
+NoteList notes_of(const Notes& t) {
+    NoteList notes;
     for (int k = 0; k < t.indN && k < MAX_NOTES; k++)
         notes.push_back({t.TitNot[k], t.hora[k], t.descr[k]});
-    const Notas clean = make_table(notes);
+    const Notes clean = make_table(notes);
     EXPECT_EQ(memcmp(&t, &clean, sizeof t), 0) << "a byte outside the notes changed";
     return notes;
 }
 
-Notes numbered(int count) {
-    Notes notes;
+NoteList numbered(int count) {
+    NoteList notes;
     for (int k = 1; k <= count; k++)
         notes.push_back({"Nota " + std::to_string(k), std::to_string(k) + ":00", "d"});
     return notes;
@@ -62,8 +62,10 @@ Notes numbered(int count) {
 
 // What `command` (save, load or import) prints for table `t`.
 template <auto command>
-std::string said(Notas* t) {
-    auto run = [](FILE*, FILE* out, void* table) { command(out, static_cast<Notas*>(table)); };
+std::string said(Notes* t) {
+    auto run = [](FILE*, FILE* out, void* table) {
+        command(out, &fake_console().ops, static_cast<Notes*>(table));
+    };
     return run_with_streams("", run, t);
 }
 
@@ -86,7 +88,7 @@ TEST(SavedNotes, SaveWritesEachFieldWithOneHyphenAndLoadTakesWholeLinesBack) {
     const std::string one_left = "La lista de notas esta llena: 1 notas no se cargaron\n";
     struct Case {
         std::string file;
-        Notes notes;
+        NoteList notes;
         bool saved = false;
         int already = 0;
         std::string before_confirmation = "";  // the full table's line
@@ -108,11 +110,12 @@ TEST(SavedNotes, SaveWritesEachFieldWithOneHyphenAndLoadTakesWholeLinesBack) {
     };
     for (const Case& c : cases) {
         ScratchDir scratch;
-        Notas t = make_table(c.notes);
+        fake_console_reset();
+        Notes t = make_table(c.notes);
         EXPECT_EQ(said<saved_notes_save>(&t), "Notas guardadas correctamente\n");
         if (!c.saved) std::ofstream(kFile, std::ios::binary) << c.file;
         EXPECT_EQ(read_file(kFile), c.file);
-        Notes want = numbered(c.already);
+        NoteList want = numbered(c.already);
         t = make_table(want);
         EXPECT_EQ(said<saved_notes_load>(&t),
                   c.before_confirmation + "Notas Cargadas correctamente\n");
@@ -121,42 +124,58 @@ TEST(SavedNotes, SaveWritesEachFieldWithOneHyphenAndLoadTakesWholeLinesBack) {
     }
 }
 
-// A disk that takes nothing: the temporary file opens but never reaches the
-// disk, so it goes and the previous file stays as it was.
-TEST(SavedNotes, SaveThatCannotReachTheDiskKeepsThePreviousFile) {
-    ScratchDir scratch;
+// A save that fails at any step through the system leaves the previous file
+// as it was and no temporary file behind; an import with no user folder says
+// so and adds nothing.
+TEST(SavedNotes, FailuresOfTheSystemAreReportedAndTouchNothing) {
     const std::string previous = "Vieja-\n08:00-\nNo tocar-\n";
-    std::ofstream(kFile, std::ios::binary) << previous;
-    fs::create_symlink("/dev/full", kTemp);
-    Notas t = make_table({{"Nueva", "09:00", "Otra"}});
-    EXPECT_EQ(said<saved_notes_save>(&t), "No se pudieron guardar las notas\n");
-    EXPECT_EQ(read_file(kFile), previous);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(kTemp)));
+    const std::string no_save = "No se pudieron guardar las notas\n";
+    struct Case {
+        int sync, replace;
+        const char* home;
+        bool import;
+        std::string output;
+    } cases[] = {
+        {CALL_FAILED, DONE, "/nonexistent", false, no_save},
+        {DONE, CALL_FAILED, "/nonexistent", false, no_save},
+        {DONE, DONE, "", true, "No se encontro la carpeta del usuario\n"},
+    };
+    for (const Case& c : cases) {
+        ScratchDir scratch;
+        std::ofstream(kFile, std::ios::binary) << previous;
+        fake_console_reset();
+        fake_console().sync_result = c.sync;
+        fake_console().replace_result = c.replace;
+        fake_console().home = c.home;
+        Notes t = make_table({{"Nueva", "09:00", "Otra"}});
+        EXPECT_EQ(c.import ? said<saved_notes_import>(&t) : said<saved_notes_save>(&t), c.output);
+        EXPECT_EQ(read_file(kFile), previous);
+        EXPECT_EQ(notes_of(t).size(), 1u);
+        EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
+    }
 }
 
 // Each import builds its location from the user folder as it is then, and
 // refuses one too long for its buffer rather than open it cut short.
 TEST(SavedNotes, ImportLooksWhereTheUserFolderIsNowAndNeverCutsItsLocation) {
-    const bool had = getenv("USERPROFILE") != nullptr;  // put back at the end
-    const std::string before = had ? getenv("USERPROFILE") : "";
     ScratchDir scratch;
     // Cut to the buffer's 4095 bytes, this location would name a real file.
-    std::string cut = scratch.path;
-    while (cut.size() + 203 < 4095) cut += "/" + std::string(200, 'd');
-    cut += "/" + std::string(4095 - cut.size() - 3, 'e');
-    fs::create_directories(cut);
-    std::ofstream(cut += "/f") << "Cita-\n14:30-\nDentista-\n";
+    std::string folder = scratch.path;
+    while (folder.size() + 203 < 4093) folder += "/" + std::string(200, 'd');
+    folder += "/" + std::string(4093 - folder.size() - 1, 'e');
+    fs::create_directories(folder);
+    std::ofstream(folder + "/D") << "Cita-\n14:30-\nDentista-\n";
     struct Case {
         std::string folder, output;
     } cases[] = {
-        {cut + "/casa", "No se pudo abrir " + cut + "\n"},
+        {folder, "No se pudo abrir " + folder + "/D\n"},
         {scratch.path, "No se pudo abrir " + scratch.path + "/Documents/Kelvra/" + kFile + "\n"},
     };
-    Notas t = make_table({});
+    Notes t = make_table({});
+    fake_console_reset();
     for (const Case& c : cases) {
-        setenv("USERPROFILE", c.folder.c_str(), 1);
+        fake_console().home = c.folder;
         EXPECT_EQ(said<saved_notes_import>(&t), c.output);
     }
     EXPECT_EQ(t.indN, 0);
-    had ? setenv("USERPROFILE", before.c_str(), 1) : unsetenv("USERPROFILE");
 }

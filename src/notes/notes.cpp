@@ -1,9 +1,9 @@
 // Bounded input and cell helpers shared by every command.
 #include <string.h>
 
-#include "main/kelvra.h"
+#include "notes/notes.h"
 
-void copiar_celda(char* cell, size_t size, const char* src) {
+void notes_copy_cell(char* cell, size_t size, const char* src) {
     if (size == 0) return;
     size_t n = 0;
     while (n + 1 < size && src[n] != '\0') {
@@ -21,7 +21,7 @@ static int is_blank(int c) {
 // tail of an overlong answer can never be taken as the answer to the next
 // prompt. A CR right before the LF belongs to the line end: input typed or
 // saved on Windows reads the same as on POSIX.
-long text_read_line(FILE* in, char* cell, size_t size) {
+long notes_read_line(FILE* in, char* cell, size_t size) {
     fflush(NULL);
     long len = 0;
     size_t kept = 0;
@@ -42,11 +42,11 @@ long text_read_line(FILE* in, char* cell, size_t size) {
         len++;
     }
     if (size > 0) cell[kept] = '\0';
-    if (c == EOF && len == 0) return -1;
+    if (c == EOF && len == 0) return INPUT_END;
     return len;
 }
 
-int text_read_word(FILE* in, char* cell, size_t size) {
+int notes_read_word(FILE* in, char* cell, size_t size) {
     fflush(NULL);
     int c;
     do {
@@ -63,15 +63,15 @@ int text_read_word(FILE* in, char* cell, size_t size) {
     }
     if (size > 0) cell[kept] = '\0';
     if (c != EOF) ungetc(c, in);
-    return INPUT_OK;
+    return DONE;
 }
 
-int text_skip_char(FILE* in) {
+int notes_skip_char(FILE* in) {
     int c = getc(in);
     if (c == EOF) return INPUT_END;
     if (c == '\r') {
         int next = getc(in);
         if (next != '\n' && next != EOF) ungetc(next, in);
     }
-    return INPUT_OK;
+    return DONE;
 }

@@ -1,15 +1,8 @@
-// The parts of the console layer that are the same on every system: reading
-// past a line and the warning box drawn in the console.
+// The warning box drawn in the console, for where the desktop's own box
+// cannot be shown.
 #include <string.h>
 
-#include "console/console.h"
-
-int console_consume_line(FILE* in) {
-    int c = getc(in);
-    if (c == EOF) return 0;
-    while (c != EOF && c != '\n') c = getc(in);
-    return 1;
-}
+#include "notify/notify.h"
 
 // The console box never grows wider than this, so a long description is
 // wrapped instead of breaking the frame on an ordinary terminal.
@@ -74,15 +67,18 @@ static void draw_wrapped(FILE* out, const char* text, size_t width, int centred)
 }
 
 // The frame is as wide as its longest text, within BOX_MAX_WIDTH and never
-// narrower than the button.
-int console_text_box(const char* text, const char* caption, FILE* in, FILE* out, int bell) {
+// narrower than the button. Like a real modal box it takes only an Enter
+// pressed once it is up, not one typed earlier.
+int notify_console_box(const char* text, const char* caption, FILE* in, FILE* out,
+                       const Console* con) {
     static const char kButton[] = "[ Aceptar ]";
     size_t width = text_columns(caption, strlen(caption));
     size_t text_width = text_columns(text, strlen(text));
     if (text_width > width) width = text_width;
     if (width > BOX_MAX_WIDTH) width = BOX_MAX_WIDTH;
     if (width < sizeof kButton - 1) width = sizeof kButton - 1;
-    if (bell) fputc('\a', out);
+    con->drop_typed_keys(in);
+    if (con->is_terminal(out)) fputc('\a', out);
     draw_rule(out, width);
     draw_wrapped(out, caption, width, 1);
     draw_rule(out, width);
@@ -91,5 +87,5 @@ int console_text_box(const char* text, const char* caption, FILE* in, FILE* out,
     draw_row(out, kButton, sizeof kButton - 1, width, 1);
     draw_rule(out, width);
     fflush(out);
-    return console_consume_line(in) ? BOX_OK : BOX_END_OF_INPUT;
+    return notes_read_line(in, nullptr, 0) >= 0 ? DONE : INPUT_END;
 }

@@ -1,0 +1,44 @@
+// The note table, the program's only data, and the bounded text helpers
+// every command uses to read input and fill its cells.
+#pragma once
+
+#include <stddef.h>
+#include <stdio.h>
+
+#include "console/console.h"
+
+// Sizes of the table and its cells, terminator included.
+enum {
+    MAX_NOTES = 10,
+    NAME_CELL = 100,
+    TIME_CELL = 100,
+    DESC_CELL = 200,
+    AUX_CELL = 200  // notAux, the scratch line of note entry
+};
+
+// The note table: three parallel columns and the count of filled rows.
+// Rows at or above indN are never read; a new note always goes to row indN.
+struct Notes {
+    char TitNot[MAX_NOTES][NAME_CELL];
+    char hora[MAX_NOTES][TIME_CELL];
+    char descr[MAX_NOTES][DESC_CELL];
+    int indN;
+};
+
+// Copies `src` into `cell`, cut to `size` - 1 bytes and always terminated.
+void notes_copy_cell(char* cell, size_t size, const char* src);
+
+// Reads one whole line of any length. Keeps its first `size` - 1 bytes in
+// `cell` (terminated) and drops the rest and the line end (LF or CR LF).
+// Returns the line's full length without its line end, or INPUT_END when
+// input ended with nothing read. A last line without a line end still counts.
+long notes_read_line(FILE* in, char* cell, size_t size);
+
+// Reads one word as scanf's "%s" does: skips blanks and line ends, then takes
+// characters up to the next blank or line end, which stays unread. Keeps the
+// first `size` - 1 bytes. Returns DONE, or INPUT_END when input ends first.
+int notes_read_word(FILE* in, char* cell, size_t size);
+
+// Discards one character: the line end left by notes_read_word (a CR LF pair
+// counts as one). Returns DONE, or INPUT_END when input has ended.
+int notes_skip_char(FILE* in);
