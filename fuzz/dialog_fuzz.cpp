@@ -118,9 +118,9 @@ static int fuzz_home_folder(char* path, size_t size) {
 }
 
 static const Console kFuzzConsole = {
-    fuzz_cls,   fuzz_color, fuzz_is_terminal, fuzz_read_key,     fuzz_drop_typed_keys,
-    fuzz_local_time, fuzz_box, fuzz_wait,     fuzz_print,        fuzz_sync_file,
-    fuzz_replace_file, fuzz_home_folder, '/',
+    fuzz_cls, fuzz_color, fuzz_is_terminal, fuzz_read_key,  fuzz_drop_typed_keys, fuzz_local_time,
+    fuzz_box, fuzz_wait,  fuzz_print,       fuzz_sync_file, fuzz_replace_file,    fuzz_home_folder,
+    '/',
 };
 
 static void make_dir(const char* path) {

@@ -267,9 +267,18 @@ static int posix_home_folder(char* path, size_t size) {
 }
 
 static const Console kSystem = {
-    posix_cls,       posix_color,     posix_is_terminal, posix_read_key,
-    posix_drop_typed_keys, posix_local_time, posix_box,  posix_wait,
-    posix_print,     posix_sync_file, posix_replace_file, posix_home_folder,
+    posix_cls,
+    posix_color,
+    posix_is_terminal,
+    posix_read_key,
+    posix_drop_typed_keys,
+    posix_local_time,
+    posix_box,
+    posix_wait,
+    posix_print,
+    posix_sync_file,
+    posix_replace_file,
+    posix_home_folder,
     '/',
 };
 

@@ -247,7 +247,7 @@ static int windows_sync_file(FILE* file) {
 
 static int windows_replace_file(const char* from, const char* to) {
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? DONE
-                                                                                      : CALL_FAILED;
+                                                                                     : CALL_FAILED;
 }
 
 static const char* non_empty_env(const char* name) {
@@ -263,9 +263,18 @@ static int windows_home_folder(char* path, size_t size) {
 }
 
 static const Console kSystem = {
-    windows_cls,       windows_color,     windows_is_terminal, windows_read_key,
-    windows_drop_typed_keys, windows_local_time, windows_box, windows_wait,
-    windows_print,     windows_sync_file, windows_replace_file, windows_home_folder,
+    windows_cls,
+    windows_color,
+    windows_is_terminal,
+    windows_read_key,
+    windows_drop_typed_keys,
+    windows_local_time,
+    windows_box,
+    windows_wait,
+    windows_print,
+    windows_sync_file,
+    windows_replace_file,
+    windows_home_folder,
     '\\',
 };
 

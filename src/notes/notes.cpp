@@ -1,7 +1,7 @@
 // Bounded input and cell helpers shared by every command.
-#include <string.h>
-
 #include "notes/notes.h"
+
+#include <string.h>
 
 void notes_copy_cell(char* cell, size_t size, const char* src) {
     if (size == 0) return;

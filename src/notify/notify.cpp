@@ -28,7 +28,7 @@ int alert(const char (&TitNot)[MAX_NOTES][NAME_CELL], const char (&hora)[MAX_NOT
     // transcript is the same wherever it runs.
     fputs(kHowToLeave, out);
     int rest = BOX_FAILED;  // no box acknowledged yet
-    for (;;) {  // verificador
+    for (;;) {              // verificador
         struct tm now;
         con->local_time(&now);
         char horaL[CLOCK_TEXT];

@@ -139,8 +139,8 @@ int saved_notes_import(FILE* out, const Console* con, Notes* notas) {
     }
     char path[PATH_CELL];
     const char sep = con->path_separator;
-    int len = snprintf(path, sizeof path, "%s%cDocuments%cKelvra%c%s", home, sep, sep, sep,
-                       kSavedFile);
+    int len =
+        snprintf(path, sizeof path, "%s%cDocuments%cKelvra%c%s", home, sep, sep, sep, kSavedFile);
     if (len < 0 || (size_t)len >= sizeof path) {
         fprintf(out, "No se pudo abrir %s\n", path);
         return CALL_FAILED;

@@ -1,12 +1,12 @@
 #include "fake_console.h"
 
-#include "notes/notes.h"
-
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
 #include <filesystem>
+
+#include "notes/notes.h"
 
 static FakeConsole the_fake;
 
@@ -80,9 +80,18 @@ static int fake_home_folder(char* path, size_t size) {
 }
 
 const Console* fake_console_reset() {
-    the_fake.ops = Console{fake_cls,         fake_color,        fake_is_terminal, fake_read_key,
-                           fake_drop_typed_keys, fake_local_time, fake_box,      fake_wait,
-                           fake_print,       fake_sync_file,    fake_replace_file, fake_home_folder,
+    the_fake.ops = Console{fake_cls,
+                           fake_color,
+                           fake_is_terminal,
+                           fake_read_key,
+                           fake_drop_typed_keys,
+                           fake_local_time,
+                           fake_box,
+                           fake_wait,
+                           fake_print,
+                           fake_sync_file,
+                           fake_replace_file,
+                           fake_home_folder,
                            '/'};
     memset(&the_fake.clock, 0, sizeof the_fake.clock);
     the_fake.clock.tm_mday = 5;

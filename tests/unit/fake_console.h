@@ -12,16 +12,16 @@
 
 struct FakeConsole {
     Console ops;
-    struct tm clock;                 // what local_time reports
-    std::vector<int> box_results;    // answers of successive boxes (then DONE)
-    std::vector<std::string> boxes;  // "caption|text" of each box shown
-    std::vector<std::string> keys;   // the line each key-wait took
+    struct tm clock;                   // what local_time reports
+    std::vector<int> box_results;      // answers of successive boxes (then DONE)
+    std::vector<std::string> boxes;    // "caption|text" of each box shown
+    std::vector<std::string> keys;     // the line each key-wait took
     std::vector<std::string> printed;  // the files handed to the printer
     int sync_result, replace_result;   // what sync_file and replace_file answer
     std::string home;                  // the user's folder; empty when none
-    int waits;                       // number of waits so far
-    int last_wait_ms;                // how long the last wait was asked to last
-    int max_waits;                   // reaching this many waits makes `stop` true (100 by default)
+    int waits;                         // number of waits so far
+    int last_wait_ms;                  // how long the last wait was asked to last
+    int max_waits;  // reaching this many waits makes `stop` true (100 by default)
     bool stop;
 };
 

@@ -1,10 +1,11 @@
 // The menu loop and the note entry dialog, driven through in-memory streams.
+#include "main/menu.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "fake_console.h"
-#include "main/menu.h"
 
 namespace {
 
