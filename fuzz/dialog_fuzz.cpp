@@ -44,7 +44,7 @@ static FILE* sink;
 // The fuzzer's own directory, where it reads and writes its corpus by
 // relative names: each input runs in the work directory and comes back.
 static char start_dir[PATH_TEXT];
-static char base_dir[PATH_TEXT];
+static char base_dir[PATH_TEXT / 2];
 static char work_dir[PATH_TEXT];
 
 // What the fake services remember within one input.

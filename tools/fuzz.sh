@@ -28,34 +28,23 @@ if ! command -v "$cxx" > /dev/null; then
     exit 1
 fi
 
-mkdir -p "$build"
+# The targets and the program's sources come from the same CMake project
+# as every other build, with clang and the fuzzer's instrumentation.
+CXX=$cxx cmake -S "$root" -B "$build" -DKELVRA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    > "$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
+rm -f "$build.configure.log"
 build=$(cd "$build" && pwd)
-
-# The program's own sources, for this system's console layer; main() is the
-# fuzzer's.
-sources=()
-while IFS= read -r f; do sources+=("$f"); done < <(
-    cd "$root" && find src -name '*.cpp' ! -name main.cpp ! -name console_windows.cpp | sort)
-
-flags=(-std=c++17 -g -O1 -fno-omit-frame-pointer -I"$root/src"
-       -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
-
-build_target() {
-    local name=$1
-    local args=()
-    for f in "${sources[@]}"; do args+=("$root/$f"); done
-    "$cxx" "${flags[@]}" -o "$build/${name}_fuzz" "$root/fuzz/${name}_fuzz.cpp" "${args[@]}"
-}
 
 status=0
 summary=()
 for name in $targets; do
     echo "== fuzz $name: building"
-    if ! build_target "$name"; then
+    if ! cmake --build "$build" -j 2 --target "${name}_fuzz" > "$build/$name-build.log" 2>&1; then
+        cat "$build/$name-build.log"
         echo "fuzz $name: build failed" >&2
         exit 1
     fi
-    bin=$build/${name}_fuzz
+    bin=$build/fuzz/${name}_fuzz
     corpus=$build/corpus-$name
     artifacts=$build/artifacts/$name
     # The dialog's commands create, sync and remove files on every input:

@@ -40,7 +40,7 @@ report() {  # report TOOL COUNT
 }
 
 # The compile commands of this system's build; nothing needs to be built.
-cmake -S "$root" -B "$build" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DKELVRA_TESTS=OFF \
+cmake -S "$root" -B "$build" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DKELVRA_TESTS=ON \
     -DCMAKE_BUILD_TYPE=Debug > "$build.configure.log" 2>&1 || {
     cat "$build.configure.log"
     echo "lint: cmake could not configure $build" >&2
@@ -48,8 +48,10 @@ cmake -S "$root" -B "$build" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DKELVRA_TESTS=O
 }
 rm -f "$build.configure.log"
 
-posix_sources=$(find src -name '*.cpp' ! -name console_windows.cpp | sort)
-fuzz_sources=$(find fuzz -name '*.cpp' 2> /dev/null | sort)
+# The program's sources and the fuzz targets, as the build compiles them.
+sources=$(sed -n 's#^ *"file": "'"$root"'/\(\(src\|fuzz\)/[^"]*\)",*$#\1#p' \
+    "$build/compile_commands.json" | sort -u)
+[ -n "$sources" ] || { echo "lint: no sources in $build/compile_commands.json" >&2; exit 1; }
 
 section "clang-tidy ($("$tidy" --version | sed -n 's/.*version \([0-9.]*\).*/\1/p' | head -1))"
 out=$build/clang-tidy.txt
@@ -66,11 +68,8 @@ tidy_one() {
     fi
 }
 finding='^[^ ].*:[0-9]+:[0-9]+: (error|warning):'
-for f in $posix_sources; do
+for f in $sources; do
     tidy_one "$f" -p "$build"
-done
-for f in $fuzz_sources; do
-    tidy_one "$f" -- -std=c++17 -I"$root/src"
 done
 if [ -f src/console/console_windows.cpp ]; then
     mingw=(--target=x86_64-w64-mingw32 -std=c++17 -I"$root/src")
