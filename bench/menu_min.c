@@ -1,6 +1,6 @@
 /* The least a program can do to look like Kelvra at start: print the
  * greeting and the menu, read the choice lines until input ends, then end
- * the last line. bench.sh counts its instructions as the floor that
+ * the last line. measure.c counts its instructions as the floor that
  * Kelvra's own start-up is compared with. */
 #include <stdio.h>
 
