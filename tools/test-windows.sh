@@ -66,13 +66,15 @@ bare_lf() { perl -0777 -ne 'print scalar(() = /(?<!\r)\n/g)' "$1"; }
 
 # Runs kelvra.exe in $1 (working directory) with standard input $2, writing
 # $3.out, $3.err and $3.status. $4 is the user name, $5 the user's folder;
-# the remaining arguments are NAME=VALUE for the environment.
+# the remaining arguments are NAME=VALUE for the environment. The program's
+# own arguments are in the array exe_args.
 #
 # Wine sets USERNAME and USERPROFILE itself: the name from USER, the folder
 # as C:\users\<name>. So the user gets the case's name, and that folder in
 # the prefix becomes a link to the case's user folder. The name is taken by
 # the first program a Wine server runs, so a new name needs a new server.
 server_user=""
+exe_args=()
 run_exe() {
     local work=$1 input=$2 result=$3 user=$4 profile=$5
     shift 5
@@ -86,7 +88,7 @@ run_exe() {
     rm -rf "${WINEPREFIX:?}/drive_c/users/$user"
     ln -s "$profile" "$WINEPREFIX/drive_c/users/$user"
     (cd "$work" && timeout 60 env -i WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all USER="$user" \
-        PATH=/usr/local/bin:/usr/bin:/bin LANG=C TZ=UTC "$@" "$wine" "$exe" \
+        PATH=/usr/local/bin:/usr/bin:/bin LANG=C TZ=UTC "$@" "$wine" "$exe" "${exe_args[@]}" \
         < "$input" > "$result.out" 2> "$result.err")
     echo $? > "$result.status"
 }
@@ -127,12 +129,17 @@ run_case() {
         return
     fi
 
+    exe_args=()
+    [ -f "$case_dir/args" ] && mapfile -t exe_args < "$case_dir/args"
     run_exe "$work" "$case_dir/stdin" "$tmp/run" "$user" "$profile" "${env_args[@]}"
+    exe_args=()
 
     local why=() want_status=0
     [ -f "$case_dir/status" ] && want_status=$(cat "$case_dir/status")
     [ "$(cat "$tmp/run.status")" = "$want_status" ] || why+=("exit status $(cat "$tmp/run.status"), expected $want_status")
-    [ -s "$tmp/run.err" ] && why+=("standard error: $(head -c 300 "$tmp/run.err")")
+    local want_err=/dev/null
+    [ -f "$case_dir/stderr" ] && want_err=$case_dir/stderr
+    cmp -s <(to_lf "$tmp/run.err") "$want_err" || why+=("standard error: $(head -c 300 "$tmp/run.err")")
     to_lf "$tmp/run.out" > "$tmp/out.lf"
     if ! cmp -s <(mask "$tmp/out.lf") "$case_dir/stdout"; then
         why+=("output differs: $(diff <(mask "$tmp/out.lf" | cat -A) <(cat -A "$case_dir/stdout") | head -10)")

@@ -1,11 +1,49 @@
 // Kelvra: a console note-keeper. main owns the program state for the life of
 // the process; it lives in static storage, not on the heap.
+#include <string.h>
+
 #include "console/console.h"
 #include "main/menu.h"
 
 static Notes notas;
 
-int main() {
+// What the command line asks for before the menu, on every system alike.
+static const int START_MENU = -1;
+static const char kVersion[] = "kelvra 1.1.0.0\n";
+static const char kHelp[] =
+    "Uso: kelvra [--help | --version]\n"
+    "Descripcion: agenda de notas para la consola. Guarda hasta 10 notas\n"
+    "(nombre, hora y descripcion) y las maneja desde un menu numerado.\n"
+    "Sin argumentos abre el menu; no acepta otros argumentos.\n"
+    "  --help, /?   muestra esta ayuda y termina\n"
+    "  --version    muestra la version y termina\n"
+    "Manual: man kelvra\n";
+
+// Answers --version, and --help or /? (the Windows way of asking), when one
+// of them is the only argument. Returns the exit status when the program
+// should end here, START_MENU when there are no arguments.
+static int read_arguments(int argc, char** argv, FILE* out, FILE* err) {
+    if (argc < 2) {
+        return START_MENU;
+    }
+    const char* arg = argv[1];
+    bool help = strcmp(arg, "--help") == 0 || strcmp(arg, "/?") == 0;
+    bool version = strcmp(arg, "--version") == 0;
+    if (argc == 2 && (help || version)) {
+        fputs(help ? kHelp : kVersion, out);
+        return 0;
+    }
+    // The first argument not understood: after a known option, the next.
+    fprintf(err, "kelvra: argumento no valido: %s (pruebe kelvra --help)\n",
+            help || version ? argv[2] : arg);
+    return 2;
+}
+
+int main(int argc, char** argv) {
+    int status = read_arguments(argc, argv, stdout, stderr);
+    if (status != START_MENU) {
+        return status;
+    }
     console_start();
     menu_run(stdin, stdout, console_system(), &notas, console_user_name());
     console_restore();

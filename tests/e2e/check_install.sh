@@ -9,6 +9,10 @@
 set -u
 build=$(cd "$(dirname "$1")" && pwd)
 source_dir=$(cd "$2/../.." && pwd)
+for tool in groff:groff-base man:man-db desktop-file-validate:desktop-file-utils; do
+    command -v "${tool%%:*}" > /dev/null ||
+        { echo "skipped: ${tool%%:*} is not installed (Debian: ${tool#*:})"; exit 77; }
+done
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 prefix=$tmp/prefix
@@ -104,21 +108,11 @@ fi
 check_page() {
     local page=$1 section=$2 text
     [ -f "$page" ] || return
-    if command -v groff > /dev/null; then
-        if ! groff -man -ww -z -Tutf8 "$page" > "$tmp/groff.err" 2>&1 || [ -s "$tmp/groff.err" ]; then
-            fail "groff warns about $page: $(head -c 500 "$tmp/groff.err")"
-        fi
+    if ! groff -man -ww -z -Tutf8 "$page" > "$tmp/groff.err" 2>&1 || [ -s "$tmp/groff.err" ]; then
+        fail "groff warns about $page: $(head -c 500 "$tmp/groff.err")"
     fi
-    if command -v man > /dev/null; then
-        text=$(LANG=C.UTF-8 MANWIDTH=80 MANPAGER=cat PAGER=cat man -l "$page" 2> "$tmp/man.err")
-        [ -s "$tmp/man.err" ] && fail "man -l $page warns: $(head -c 500 "$tmp/man.err")"
-    elif command -v groff > /dev/null; then
-        text=$(groff -man -Tutf8 -P-c "$page" 2> /dev/null)
-    else
-        # Nothing renders here: read the source's own title and name lines.
-        text=$(sed -n -e 's/^\.TH \([A-Z]*\) \([0-9]\).*/\1(\2)/p' -e '/^\.SH/s/^\.SH //p' \
-            -e '/^kelvra \\- /s/\\-/-/p' "$page")
-    fi
+    text=$(LANG=C.UTF-8 MANWIDTH=80 MANPAGER=cat PAGER=cat man -l "$page" 2> "$tmp/man.err")
+    [ -s "$tmp/man.err" ] && fail "man -l $page warns: $(head -c 500 "$tmp/man.err")"
     grep -q 'KELVRA(1)' <<< "$text" || fail "$page has no title KELVRA(1)"
     grep -q "^ *$section\$" <<< "$text" || fail "$page has no $section section"
     grep -q '^ *kelvra - ' <<< "$text" || fail "$page has no 'kelvra - ' summary line"
@@ -127,20 +121,15 @@ check_page "$prefix/$man_en" NAME
 check_page "$prefix/$man_es" NOMBRE
 
 # The English page is where man looks for it by name.
-if command -v man > /dev/null; then
-    where=$(man -M "$prefix/share/man" -w kelvra 2> /dev/null)
-    [ "$where" = "$prefix/$man_en" ] || fail "man -M finds '$where', not $prefix/$man_en"
-fi
+where=$(man -M "$prefix/share/man" -w kelvra 2> /dev/null)
+[ "$where" = "$prefix/$man_en" ] || fail "man -M finds '$where', not $prefix/$man_en"
 
 # --- Desktop entry ----------------------------------------------------------------
 
 entry=$prefix/$desktop
 if [ -f "$entry" ]; then
-    if command -v desktop-file-validate > /dev/null; then
-        desktop-file-validate "$entry" > "$tmp/dfv" 2>&1 || fail "desktop-file-validate: $(cat "$tmp/dfv")"
-    fi
-    # The keys that make it open the program in a terminal with its icon,
-    # checked whether or not the validator is installed.
+    desktop-file-validate "$entry" > "$tmp/dfv" 2>&1 || fail "desktop-file-validate: $(cat "$tmp/dfv")"
+    # The keys that make it open the program in a terminal with its icon.
     [ "$(head -n 1 "$entry")" = "[Desktop Entry]" ] || fail "$desktop does not start with [Desktop Entry]"
     for key in Type=Application Name=Kelvra Exec=kelvra Icon=kelvra Terminal=true; do
         grep -qx "$key" "$entry" || fail "$desktop lacks the line $key"

@@ -1,14 +1,11 @@
 #!/usr/bin/env bash
 # Option 2 on the real program with the clock faked to 14:29:51 and running
 # ten times fast: a note at 14:30 raises the console box, Enter acknowledges
-# it, and the menu comes back after the key-wait.
+# it, and the menu comes back after the key-wait. faketime's preloaded
+# library cannot run a sanitized program: that build leaves this check out.
 set -u
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-if grep -qa __asan_init "$bin"; then
-    echo "skipped: faketime's preloaded library cannot run under AddressSanitizer"
-    exit 0
-fi
-command -v faketime > /dev/null || { echo "faketime is not installed"; exit 1; }
+command -v faketime > /dev/null || { echo "skipped: faketime is not installed (Debian: faketime)"; exit 77; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 

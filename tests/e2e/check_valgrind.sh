@@ -5,21 +5,14 @@
 # the way a user would; one runs where every file the program writes or
 # reads fails, so the early ways out of each command are covered too.
 #
-# Valgrind cannot run a program built with AddressSanitizer, and is not on
-# every machine: in those two cases the check says why and is skipped.
+# Valgrind cannot run a program built with AddressSanitizer: the sanitizer
+# build leaves this check out. Without valgrind it is skipped (status 77).
 #
 # Usage: check_valgrind.sh <path to kelvra> <tests/e2e dir>
 set -u
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 
-if ! command -v valgrind > /dev/null; then
-    echo "skipped: valgrind is not installed (Debian: valgrind)"
-    exit 0
-fi
-if grep -qa '__asan_init' "$bin"; then
-    echo "skipped: $bin is built with AddressSanitizer, which valgrind cannot run"
-    exit 0
-fi
+command -v valgrind > /dev/null || { echo "skipped: valgrind is not installed (Debian: valgrind)"; exit 77; }
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

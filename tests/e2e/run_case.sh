@@ -11,6 +11,8 @@
 #   after/   the files the working directory must hold at the end, byte for
 #            byte; without it the directory must stay as `before/` left it
 #   status   optional expected exit status (default 0)
+#   args     optional command-line arguments, one a line
+#   stderr   optional expected standard error (default: nothing)
 # Timestamps (DD/MM/YY HH:MM:SS) are masked in the output and in the files.
 set -u
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -29,8 +31,10 @@ if [ -f "$case_dir/env" ]; then
 fi
 [ -n "${ASAN_OPTIONS:-}" ] && env_args+=("ASAN_OPTIONS=$ASAN_OPTIONS")
 [ -n "${UBSAN_OPTIONS:-}" ] && env_args+=("UBSAN_OPTIONS=$UBSAN_OPTIONS")
+args=()
+[ -f "$case_dir/args" ] && mapfile -t args < "$case_dir/args"
 
-(cd "$work" && timeout 20 env -i "${env_args[@]}" "$bin" < "$case_dir/stdin" > "$tmp/out" 2> "$tmp/err")
+(cd "$work" && timeout 20 env -i "${env_args[@]}" "$bin" "${args[@]}" < "$case_dir/stdin" > "$tmp/out" 2> "$tmp/err")
 status=$?
 
 mask() { sed -E 's#[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}#DD/MM/YY HH:MM:SS#g' "$1"; }
@@ -41,8 +45,10 @@ want_status=0
 if [ "$status" != "$want_status" ]; then
     echo "exit status $status, expected $want_status"; fail=1
 fi
-if [ -s "$tmp/err" ]; then
-    echo "unexpected standard error:"; head -c 2000 "$tmp/err"; fail=1
+want_err=/dev/null
+[ -f "$case_dir/stderr" ] && want_err=$case_dir/stderr
+if ! cmp -s "$tmp/err" "$want_err"; then
+    echo "standard error differs:"; diff <(head -c 2000 "$tmp/err" | cat -A) <(cat -A "$want_err"); fail=1
 fi
 if ! cmp -s <(mask "$tmp/out") "$case_dir/stdout"; then
     echo "output differs from $case_dir/stdout:"
