@@ -112,7 +112,6 @@ session "$short_cycles" 3 > "$tmp/in/list_short"
 session "$cycles" 3 > "$tmp/in/list_long"
 session "$short_cycles" 357 > "$tmp/in/mix_short"
 session "$cycles" 357 > "$tmp/in/mix_long"
-printf '2\n' > "$tmp/in/watch"
 : > "$tmp/in/empty"
 
 # --- The table ----------------------------------------------------------------
@@ -145,9 +144,14 @@ thousands() { echo "$1" | sed -e ':a' -e 's/\B[0-9]\{3\}\>/,&/' -e 'ta'; }
 # reader reads the process's CPU time after exactly $watch_seconds s and then
 # ends it with SIGTERM; a process that ended by itself is left as it is.
 
+# The watch reads option 2 from a FIFO this script holds open: at the end
+# of its input the mode would end at once.
 watch_dir=$(workdir watch)
-(cd "$watch_dir" && exec "${clean_env[@]}" "$kelvra" < "$tmp/in/watch" > "$tmp/watch.out" 2>&1) &
+mkfifo "$tmp/watch.fifo"
+(cd "$watch_dir" && exec "${clean_env[@]}" "$kelvra" < "$tmp/watch.fifo" > "$tmp/watch.out" 2>&1) &
 watch_pid=$!
+exec 5> "$tmp/watch.fifo"
+printf '2\n' >&5
 (
     sleep "$watch_seconds"
     # Fields 3, 14 and 15 of /proc/PID/stat: state, user and system time in
