@@ -43,13 +43,15 @@ struct Console {
     // Current local calendar time.
     void (*local_time)(struct tm* now);
     // The desktop's modal warning box, `text` as its text and `caption` as its
-    // title, with one OK button. Returns DONE once acknowledged with OK,
-    // BOX_FAILED when it came up but answered otherwise, CALL_FAILED when no
-    // box could be shown (the caller then draws one in the console).
+    // title, with one OK button. Returns DONE once acknowledged, with OK or by
+    // closing it; BOX_FAILED when it came up but answered otherwise;
+    // CALL_FAILED when no box could be shown (the caller then draws one in
+    // the console).
     int (*box)(const char* text, const char* caption);
-    // Waits `ms` milliseconds without using the processor. At a terminal,
-    // returns USER_LEFT when the user pressed Enter (or ended the input)
-    // during the wait; DONE otherwise.
+    // Waits `ms` milliseconds without using the processor, leaving unread
+    // whatever input later prompts need. Returns INPUT_END at once when
+    // input has ended (a terminal, a pipe or a file), USER_LEFT at once when
+    // the user pressed Enter at a terminal, DONE once the time is over.
     int (*wait)(int ms, FILE* in);
     // Hands the text file `path` to the system's printing command and waits
     // for it. Returns DONE, or CALL_FAILED.

@@ -25,6 +25,9 @@ static volatile sig_atomic_t colour_changed = 0;
 static volatile sig_atomic_t terminal_changed = 0;
 static struct termios saved_mode;
 static int saved_mode_valid = 0;
+// The program started by run_program while it runs, so a signal that ends
+// Kelvra ends it too instead of leaving its window behind.
+static volatile sig_atomic_t running_child = 0;
 
 static const char kResetColour[] = "\033[0m";
 
@@ -51,12 +54,21 @@ void console_restore(void) {
     restore_now();
 }
 
-// Restore the terminal, then die of the same signal so the exit status
-// tells the parent what happened.
+// Restore the terminal and end the running child, then die of the same
+// signal so the exit status tells the parent what happened.
 static void on_signal(int sig) {
     restore_now();
+    if (running_child > 0) kill((pid_t)running_child, SIGTERM);
     signal(sig, SIG_DFL);
     raise(sig);
+}
+
+// The signals that end the program through on_signal.
+static void ending_signals(sigset_t* set) {
+    sigemptyset(set);
+    sigaddset(set, SIGINT);
+    sigaddset(set, SIGTERM);
+    sigaddset(set, SIGHUP);
 }
 
 void console_start(void) {
@@ -140,24 +152,75 @@ static void posix_local_time(struct tm* now) {
 enum { NOT_STARTED = 127 };
 
 // Starts a program found on PATH with `argv`, its standard output sent to
-// /dev/null when `quiet`, and waits for it. Returns its exit status,
-// NOT_STARTED when it could not be started, or -1 when it did not exit
-// normally.
-static int run_program(char* const argv[], int quiet) {
+// /dev/null, and its standard error to `errors` unless that is null. The
+// ending signals are held while it starts, so on_signal always knows it.
+// Returns its pid, or 0 when it could not be started.
+static pid_t start_program(char* const argv[], FILE* errors) {
     fflush(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (quiet) posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    int err = posix_spawnp(&pid, argv[0], &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    if (errors != nullptr)
+        posix_spawn_file_actions_adddup2(&actions, fileno(errors), STDERR_FILENO);
+    sigset_t ending;
+    sigset_t before;
+    ending_signals(&ending);
+    sigprocmask(SIG_BLOCK, &ending, &before);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setsigmask(&attributes, &before);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], &actions, &attributes, argv, environ) != 0) pid = 0;
+    running_child = pid;
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    if (err != 0) return NOT_STARTED;
+    return pid;
+}
+
+// Waits for the child `pid` to end. It is forgotten while it still holds its
+// pid, so on_signal can never hit another process that took the number.
+// Returns its exit status, or -1 when it did not exit normally.
+static int finish_program(pid_t pid) {
+    siginfo_t ended;
+    while (waitid(P_PID, (id_t)pid, &ended, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+    }
+    running_child = 0;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return -1;
     }
-    if (!WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs a program to its end (see start_program). Returns its exit status,
+// NOT_STARTED when it could not be started, or -1 when it did not exit
+// normally.
+static int run_program(char* const argv[], FILE* errors) {
+    pid_t pid = start_program(argv, errors);
+    return pid == 0 ? NOT_STARTED : finish_program(pid);
+}
+
+// Nonzero when the text of `f`, read from its start, holds `words`. Read in
+// pieces that overlap by the length of `words`, so none is missed where two
+// pieces meet.
+static int file_mentions(FILE* f, const char* words) {
+    char piece[512];
+    const size_t overlap = strlen(words) - 1;
+    size_t kept = 0;
+    rewind(f);
+    for (;;) {
+        size_t got = fread(piece + kept, 1, sizeof piece - 1 - kept, f);
+        if (got == 0) return 0;
+        kept += got;
+        piece[kept] = '\0';
+        if (strstr(piece, words) != nullptr) return 1;
+        if (kept > overlap) {
+            memmove(piece, piece + kept - overlap, overlap);
+            kept = overlap;
+        }
+    }
 }
 
 static int has_desktop(void) {
@@ -168,20 +231,27 @@ static int has_desktop(void) {
 
 // On a desktop the box is zenity's warning dialog. The texts go to it as
 // separate arguments, never through a shell, so nothing the user typed is
-// interpreted.
+// interpreted. zenity answers 0 for OK and 1 when the box was closed (Esc or
+// its close button), which acknowledges it too; but it also answers 1 when
+// its window could not be opened, and then its standard error says so. That
+// is kept from the user's terminal and read here. Any other answer, or no
+// way to read what it said, counts as no box shown.
 static int posix_box(const char* text, const char* caption) {
-    if (has_desktop()) {
-        char title[sizeof "--title=" + 256];
-        char body[sizeof "--text=" + 512];
-        snprintf(title, sizeof title, "--title=%s", caption);
-        snprintf(body, sizeof body, "--text=%s", text);
-        char zenity[] = "zenity";
-        char warning[] = "--warning";
-        char no_markup[] = "--no-markup";
-        char* const argv[] = {zenity, warning, no_markup, title, body, nullptr};
-        int status = run_program(argv, 1);
-        if (status != NOT_STARTED) return status == 0 ? DONE : BOX_FAILED;
-    }
+    if (!has_desktop()) return CALL_FAILED;
+    char title[sizeof "--title=" + 256];
+    char body[sizeof "--text=" + 512];
+    snprintf(title, sizeof title, "--title=%s", caption);
+    snprintf(body, sizeof body, "--text=%s", text);
+    char zenity[] = "zenity";
+    char warning[] = "--warning";
+    char no_markup[] = "--no-markup";
+    char* const argv[] = {zenity, warning, no_markup, title, body, nullptr};
+    FILE* said = tmpfile();
+    if (said == nullptr) return CALL_FAILED;
+    int status = run_program(argv, said);
+    int no_window = file_mentions(said, "cannot open display");
+    fclose(said);
+    if (status == 0 || (status == 1 && !no_window)) return DONE;
     return CALL_FAILED;
 }
 
@@ -201,38 +271,43 @@ static void sleep_ms(long long ms) {
     }
 }
 
-// At a terminal the wait also listens for Enter, which asks to leave the
-// mode; the wait still lasts its full time, and every Enter typed in it is
-// taken so none is left over for the key-wait that follows. The end of input
-// asks to leave as well. From a pipe it is a plain sleep, so scripted
-// sessions stay predictable. Either way the process sleeps in the kernel.
-static int posix_wait(int ms, FILE* in) {
-    if (!posix_is_terminal(in)) {
-        sleep_ms(ms);
-        return DONE;
+// Takes the rest of the line typed at a terminal, and every further line
+// already typed, so none is left over for the key-wait that follows.
+static void take_typed_lines(FILE* in) {
+    if (consume_line(in) != DONE) return;
+    struct pollfd p = {fileno(in), POLLIN, 0};
+    while (poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0 && consume_line(in) == DONE) {
     }
-    int leave = DONE;
-    int listening = 1;
+}
+
+// The wait listens to its input without taking anything a later prompt
+// needs. At a terminal a line (Enter) asks to leave the mode at once. Input
+// at its end, from a terminal, a pipe or a file, ends the wait at once.
+// Input still waiting in a pipe or a file stays unread for the prompts that
+// follow, and the wait then sleeps its full time. Either way the process
+// sleeps in the kernel.
+static int posix_wait(int ms, FILE* in) {
+    const int terminal = posix_is_terminal(in);
     const long long end = now_ms() + ms;
     for (long long left = ms; left > 0; left = end - now_ms()) {
-        if (!listening) {
-            sleep_ms(left);
-            break;
-        }
-        struct pollfd p;
-        p.fd = fileno(in);
-        p.events = POLLIN;
-        p.revents = 0;
+        struct pollfd p = {fileno(in), POLLIN, 0};
         int ready = poll(&p, 1, (int)left);
-        // A terminal that cannot be polled, or has hung up or ended, would
-        // answer at once on every call: stop listening rather than spin.
-        if (ready < 0 && errno != EINTR) listening = 0;
-        if (ready > 0) {
-            leave = USER_LEFT;
-            if ((p.revents & POLLIN) == 0 || consume_line(in) != DONE) listening = 0;
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) sleep_ms(left);
+        if (ready <= 0) break;
+        // Something to read, or the other end is gone: one character tells.
+        int c = getc(in);
+        if (c == EOF) return INPUT_END;
+        if (terminal) {
+            ungetc(c, in);
+            take_typed_lines(in);
+            return USER_LEFT;
         }
+        ungetc(c, in);
+        sleep_ms(end - now_ms());
+        break;
     }
-    return leave;
+    return DONE;
 }
 
 // The file goes to the standard print command; its "request id" chatter is
@@ -240,7 +315,7 @@ static int posix_wait(int ms, FILE* in) {
 static int posix_print(const char* path) {
     char lp[] = "lp";
     char* const argv[] = {lp, const_cast<char*>(path), nullptr};
-    return run_program(argv, 1) == 0 ? DONE : CALL_FAILED;
+    return run_program(argv, nullptr) == 0 ? DONE : CALL_FAILED;
 }
 
 static int posix_sync_file(FILE* file) {

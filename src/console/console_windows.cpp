@@ -190,33 +190,43 @@ static int drain_for_enter(HANDLE in) {
     return enter;
 }
 
+// Nonzero when input from a pipe or a file has ended. A pipe still open
+// with nothing in it has not: more may come. Otherwise one character tells,
+// and is put back for the prompts that follow.
+static int redirected_input_ended(FILE* in) {
+    HANDLE h = handle_of(in);
+    DWORD waiting = 0;
+    if (GetFileType(h) == FILE_TYPE_PIPE && PeekNamedPipe(h, NULL, 0, NULL, &waiting, NULL))
+        return 0;
+    int c = getc(in);
+    if (c == EOF) return 1;
+    ungetc(c, in);
+    return 0;
+}
+
 // At a console the wait also listens for Enter, which asks to leave the
-// mode; the wait still lasts its full time. From a pipe it is a plain sleep,
-// so scripted sessions stay predictable.
+// mode at once. From a pipe or a file it ends at once when input has ended,
+// and is otherwise a plain sleep that leaves the input for later prompts.
 static int windows_wait(int ms, FILE* in) {
     if (ms < 0) ms = 0;
     if (!windows_is_terminal(in)) {
+        if (redirected_input_ended(in)) return INPUT_END;
         Sleep((DWORD)ms);
         return DONE;
     }
     HANDLE h = handle_of(in);
-    int leave = DONE;
     const ULONGLONG end = GetTickCount64() + (ULONGLONG)ms;
     for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
         DWORD left = (DWORD)(end - now);
-        if (leave == USER_LEFT) {
-            Sleep(left);
-            break;
-        }
         DWORD woke = WaitForSingleObject(h, left);
         if (woke == WAIT_OBJECT_0) {
-            if (drain_for_enter(h)) leave = USER_LEFT;
+            if (drain_for_enter(h)) return USER_LEFT;
         } else if (woke != WAIT_TIMEOUT) {
             Sleep(left);
             break;
         }
     }
-    return leave;
+    return DONE;
 }
 
 // The system editor prints the file on the default printer and ends; the

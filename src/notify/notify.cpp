@@ -1,5 +1,5 @@
 // The clock watcher: every 6 seconds it prints the time of day and raises a
-// warning box for each note whose time is the current HH:MM.
+// warning box for each note whose time has come since it last looked.
 #include "notify/notify.h"
 
 #include <string.h>
@@ -9,6 +9,17 @@ static const char kHowToLeave[] = "Presione Enter para volver al menu\n";
 
 // Between two looks at the clock.
 enum { CYCLE_MS = 6000, CLOCK_TEXT = 100 };
+
+enum { MINUTES_PER_HOUR = 60, MINUTES_PER_DAY = 24 * 60, SECONDS_PER_MINUTE = 60 };
+
+// The minutes of the clock the watch has checked in this pass, both ends
+// included: from `first` to `last`. `first` is NO_MINUTE before the first look.
+struct Watch {
+    long long first;
+    long long last;
+};
+
+enum : long long { NO_MINUTE = -1 };
 
 // The desktop's box when one can be shown, else the one drawn in the console,
 // so a due note is always seen.
@@ -20,6 +31,63 @@ static int show_box(const char* text, const char* caption, FILE* in, FILE* out,
     return notify_console_box(text, caption, in, out, con);
 }
 
+// The clock's minute, counted in local time as it reads, without daylight
+// saving: when the clock is put back an hour the same minutes come again and
+// count as a clock moved back. NO_MINUTE when it cannot be counted.
+static long long clock_minute(const struct tm* now) {
+    struct tm standard = *now;
+    standard.tm_isdst = 0;
+    time_t t = mktime(&standard);
+    if (t == (time_t)-1) return NO_MINUTE;
+    return (long long)t / SECONDS_PER_MINUTE;
+}
+
+enum { DECIMAL = 10, HOURS_PER_DAY = 24 };
+
+// The number written with the two digits at `d`, or -1.
+static int two_digits(const char* d) {
+    if (d[0] < '0' || d[0] > '9' || d[1] < '0' || d[1] > '9') return -1;
+    return (d[0] - '0') * DECIMAL + (d[1] - '0');
+}
+
+// The minute of the day of a note's time, when it is written exactly in the
+// clock's form "HH:MM"; -1 otherwise, so "9:05" or "14:30 x" never come due.
+static int note_minute(const char* hora) {
+    if (strlen(hora) != sizeof "HH:MM" - 1 || hora[2] != ':') return -1;
+    int hours = two_digits(hora);
+    int minutes = two_digits(hora + 3);
+    if (hours < 0 || hours >= HOURS_PER_DAY || minutes < 0 || minutes >= MINUTES_PER_HOUR)
+        return -1;
+    return hours * MINUTES_PER_HOUR + minutes;
+}
+
+// How many minutes, ending with the clock's, come due at this look; the
+// watch then holds them as checked. Normally the one minute the clock just
+// reached; after the clock jumped forward (a machine that slept) every minute
+// it jumped over, up to a day. None while the clock, put back, is among the
+// minutes already checked; a clock put back further, or moved on by more
+// than a day, starts a new pass.
+static long long minutes_due(Watch* watch, long long now) {
+    if (watch->first == NO_MINUTE || now == NO_MINUTE || now < watch->first ||
+        now - watch->last > MINUTES_PER_DAY) {
+        watch->first = now;
+        watch->last = now;
+        return 1;
+    }
+    if (now <= watch->last) return 0;
+    long long span = now - watch->last;
+    watch->last = now;
+    return span;
+}
+
+// A note is due when its minute of the day lies among the `span` minutes up
+// to and including `today`, the clock's minute of the day.
+static int is_due(const char* hora, int today, long long span) {
+    int minute = note_minute(hora);
+    if (minute < 0) return 0;
+    return (today - minute + MINUTES_PER_DAY) % MINUTES_PER_DAY < span;
+}
+
 // The stream is named `input` here because `in` is the row being checked.
 int alert(const char (&TitNot)[MAX_NOTES][NAME_CELL], const char (&hora)[MAX_NOTES][TIME_CELL],
           const char (&descr)[MAX_NOTES][DESC_CELL], int indN, FILE* input, FILE* out,
@@ -28,23 +96,26 @@ int alert(const char (&TitNot)[MAX_NOTES][NAME_CELL], const char (&hora)[MAX_NOT
     // transcript is the same wherever it runs.
     fputs(kHowToLeave, out);
     int rest = BOX_FAILED;  // no box acknowledged yet
-    for (;;) {              // verificador
+    Watch watch = {NO_MINUTE, NO_MINUTE};
+    for (;;) {  // verificador
         struct tm now;
         con->local_time(&now);
         char horaL[CLOCK_TEXT];
         if (strftime(horaL, sizeof horaL, "%H:%M", &now) == 0) horaL[0] = '\0';
         fprintf(out, "la hora es: %s\n", horaL);
         fflush(out);
-        // A time matches only as typed in exactly the clock's form: "9:05"
-        // or "14:30 x" never come due.
+        const long long span = minutes_due(&watch, clock_minute(&now));
+        const int today = now.tm_hour * MINUTES_PER_HOUR + now.tm_min;
+        // Notes come due in the order of the table, however late.
         for (int in = 0; in < indN; in++) {
-            if (strcmp(hora[in], horaL) != 0) continue;
+            if (!is_due(hora[in], today, span)) continue;
             rest = show_box(descr[in], TitNot[in], input, out, con);
             if (rest == INPUT_END) return INPUT_END;
         }
-        int asked_to_leave = con->wait(CYCLE_MS, input) == USER_LEFT;
+        int waited = con->wait(CYCLE_MS, input);
+        if (waited == INPUT_END) return INPUT_END;
         // Only the last box of the cycle counts: an OK followed by a box that
-        // could not be shown keeps the watch going.
-        if (rest == DONE || asked_to_leave) return DONE;
+        // did not answer OK keeps the watch going.
+        if (rest == DONE || waited == USER_LEFT) return DONE;
     }
 }

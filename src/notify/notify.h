@@ -1,5 +1,5 @@
 // Notification mode (option 2): watches the clock and raises a warning box
-// for each note whose time of day comes up.
+// for each note whose time of day comes up, or was jumped over.
 #pragma once
 
 #include <stdio.h>
@@ -7,8 +7,9 @@
 #include "console/console.h"
 #include "notes/notes.h"
 
-// Watches until a box has been acknowledged (or the user leaves the mode).
-// Returns DONE, or INPUT_END when input ended while a box waited.
+// Watches until a box has been acknowledged or the user leaves the mode
+// (Enter at a terminal). Returns DONE, or INPUT_END when input ended, in a
+// console box or during the wait between two looks at the clock.
 int alert(const char (&TitNot)[MAX_NOTES][NAME_CELL], const char (&hora)[MAX_NOTES][TIME_CELL],
           const char (&descr)[MAX_NOTES][DESC_CELL], int indN, FILE* in, FILE* out,
           const Console* con);

@@ -225,6 +225,18 @@ else
     echo "skipped: eof_at_warning_box, long_line_at_warning_box: faketime is not installed (Debian: faketime)"
 fi
 
+# End of input in the notification mode, from a pipe or a file, ends the
+# mode and the program within a second, nothing due or not.
+for how in pipe file; do
+    new_case "eof_in_notification_mode_$how"
+    input '2\n'
+    if [ $how = pipe ]; then run <(cat "$dir/in"); else run "$dir/in"; fi
+    tail -n 2 "$dir/out" | tr '\n' '|' | grep -qE '^la hora es: [0-9]{2}:[0-9]{2}\|\|$' ||
+        fail "output ends with $(tail -c 40 "$dir/out" | od -An -c | tr -s ' ' | tr -d '\n')"
+    [ "$ms" -lt 1000 ] || fail "took $ms ms"
+    finish
+done
+
 # --- Lines of a million characters at every prompt ----------------------
 long=$tmp/long
 head -c 1000000 /dev/zero | tr '\0' 'x' > "$long"

@@ -130,7 +130,27 @@ def session_no_color():
     os.close(fd)
 
 
+def session_enter_leaves_notification_mode():
+    pid, fd = launch()
+    seen = [b""]
+    read_until(fd, MENU_END, seen)
+    os.write(fd, b"2\n")
+    check("option 2 shows the clock", read_until(fd, b"la hora es: ", seen), seen)
+    time.sleep(0.3)
+    start, began = len(seen[0]), time.time()
+    os.write(fd, b"\n")
+    left = read_until(fd, PAUSE, seen, start, timeout=2.0)
+    check("Enter in option 2 leaves it within 0.3 s", left and time.time() - began < 0.3, seen)
+    os.write(fd, b"x")
+    check("the key after it brings the menu", read_until(fd, MENU_END, seen, len(seen[0])), seen)
+    os.write(fd, b"\x04")
+    drain(fd, seen, 1.0)
+    wait_status(pid)
+    os.close(fd)
+
+
 session_single_key_and_clearing()
+session_enter_leaves_notification_mode()
 for s in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
     session_signal_during_key_wait(s)
 session_no_color()

@@ -54,7 +54,12 @@ static int fake_wait(int ms, FILE*) {
     the_fake.waits++;
     the_fake.last_wait_ms = ms;
     if (the_fake.max_waits > 0 && the_fake.waits >= the_fake.max_waits) the_fake.stop = true;
-    the_fake.clock.tm_sec += ms / 1000;
+    int step = ms / 1000;
+    if (!the_fake.clock_steps.empty()) {
+        step = the_fake.clock_steps.front();
+        the_fake.clock_steps.erase(the_fake.clock_steps.begin());
+    }
+    the_fake.clock.tm_sec += step;
     mktime(&the_fake.clock);  // carries seconds into minutes and hours
     return the_fake.stop ? USER_LEFT : DONE;
 }
@@ -102,6 +107,7 @@ const Console* fake_console_reset() {
     the_fake.clock.tm_sec = 7;
     the_fake.clock.tm_isdst = -1;
     the_fake.box_results.clear();
+    the_fake.clock_steps.clear();
     the_fake.boxes.clear();
     the_fake.keys.clear();
     the_fake.printed.clear();

@@ -19,9 +19,10 @@ struct FakeConsole {
     std::vector<std::string> printed;  // the files handed to the printer
     int sync_result, replace_result;   // what sync_file and replace_file answer
     std::string home;                  // the user's folder; empty when none
-    int waits;                         // number of waits so far
-    int last_wait_ms;                  // how long the last wait was asked to last
-    int max_waits;  // reaching this many waits makes `stop` true (100 by default)
+    std::vector<int> clock_steps;  // seconds successive waits move the clock (then their own time)
+    int waits;                     // number of waits so far
+    int last_wait_ms;              // how long the last wait was asked to last
+    int max_waits;                 // reaching this many waits makes `stop` true (100 by default)
     bool stop;
 };
 
