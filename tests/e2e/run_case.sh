@@ -2,42 +2,102 @@
 # Runs one scripted session of the real program and compares everything it
 # leaves behind with the case's expectations.
 #
-# A case is a folder:
+# A case is a folder; every file in it is optional but stdout:
 #   stdin    what is typed (piped to the program)
 #   stdout   the whole expected output
-#   env      optional lines NAME=VALUE added to a clean environment
-#            (USERNAME=ana, HOME and a fixed PATH are set already)
-#   before/  optional files put in the working directory first
+#   stderr   the whole expected standard error (default: nothing)
+#   status   the expected exit status (default 0)
+#   args     command-line arguments, one a line
+#   env      lines NAME=VALUE added to the clean environment (USERNAME=ana,
+#            HOME, PATH, LANG=C, TZ=UTC), or -NAME to remove one; @HOME@
+#            stands for the user's folder
+#   before/  files put in the working directory first
+#   home/    files put in the user's folder (HOME) first
 #   after/   the files the working directory must hold at the end, byte for
-#            byte; without it the directory must stay as `before/` left it
-#   status   optional expected exit status (default 0)
-#   args     optional command-line arguments, one a line
-#   stderr   optional expected standard error (default: nothing)
+#            byte; without it the directory must stay as before/ left it
+#   stub/    stand-in programs (lp, zenity...) put first on PATH; they run in
+#            the working directory, so what they write there is compared too
+#   wrap     one line: a command the program runs under (faketime ...)
+#   setup    a few lines of bash run in the working directory first, for what
+#            files cannot hold; $IN, when it writes it, replaces stdin
 # Timestamps (DD/MM/YY HH:MM:SS) are masked in the output and in the files.
+# KELVRA_RUNNER (e.g. wine) runs the program; KELVRA_CRLF=1 reads CR LF in
+# its output and files as LF; KELVRA_BLESS=1 writes the expectations instead.
+#
+#   bash run_case.sh PROGRAM CASE_FOLDER
 set -u
+. "$(dirname "$0")/lib.sh"
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 case_dir=$(cd "$2" && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 work=$tmp/work
-mkdir -p "$work" "$tmp/home"
+home=$tmp/home
+mkdir -p "$work" "$home" "$tmp/stub"
 [ -d "$case_dir/before" ] && cp -R "$case_dir/before/." "$work/"
+[ -d "$case_dir/home" ] && cp -R "$case_dir/home/." "$home/"
 
-env_args=(USERNAME=ana HOME="$tmp/home" PATH=/usr/local/bin:/usr/bin:/bin LANG=C TZ=UTC)
+clean_env "$home"
+if [ -d "$case_dir/stub" ]; then
+    cp "$case_dir/stub/"* "$tmp/stub/" && chmod +x "$tmp/stub/"*
+    env_args+=(PATH="$tmp/stub:/usr/local/bin:/usr/bin:/bin")
+fi
 if [ -f "$case_dir/env" ]; then
     while IFS= read -r line || [ -n "$line" ]; do
-        [ -n "$line" ] && env_args+=("${line//@HOME@/$tmp/home}")
+        case $line in
+            "") ;;
+            -*) for k in "${!env_args[@]}"; do
+                    [ "${env_args[k]%%=*}" = "${line#-}" ] && unset 'env_args[k]'
+                done ;;
+            *) env_args+=("${line//@HOME@/$home}") ;;
+        esac
     done < "$case_dir/env"
 fi
-[ -n "${ASAN_OPTIONS:-}" ] && env_args+=("ASAN_OPTIONS=$ASAN_OPTIONS")
-[ -n "${UBSAN_OPTIONS:-}" ] && env_args+=("UBSAN_OPTIONS=$UBSAN_OPTIONS")
 args=()
 [ -f "$case_dir/args" ] && mapfile -t args < "$case_dir/args"
+wrap=()
+if [ -f "$case_dir/wrap" ]; then
+    eval "wrap=($(cat "$case_dir/wrap"))"
+    need "${wrap[0]}" "${wrap[0]}"
+fi
+runner=()
+[ -n "${KELVRA_RUNNER:-}" ] && read -r -a runner <<< "$KELVRA_RUNNER"
 
-(cd "$work" && timeout 20 env -i "${env_args[@]}" "$bin" "${args[@]}" < "$case_dir/stdin" > "$tmp/out" 2> "$tmp/err")
+input=$case_dir/stdin
+[ -f "$input" ] || input=/dev/null
+if [ -f "$case_dir/setup" ]; then
+    (cd "$work" && IN=$tmp/stdin HOME_DIR=$home BIN=$bin . "$case_dir/setup") || exit 1
+    [ -f "$tmp/stdin" ] && input=$tmp/stdin
+fi
+# Links, pipes and devices the setup made stay out of the comparison.
+made=$(cd "$work" && find . ! -type d ! -type f | sort)
+
+(cd "$work" && timeout 60 env -i "${env_args[@]}" "${wrap[@]}" "${runner[@]}" "$bin" "${args[@]}" \
+    < "$input" > "$tmp/out" 2> "$tmp/err")
 status=$?
 
-mask() { sed -E 's#[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}#DD/MM/YY HH:MM:SS#g' "$1"; }
+# What is compared: timestamps masked, and CR LF read as LF when asked.
+# The user's folder reads as @HOME@.
+seen() {
+    local crlf='' ; [ "${KELVRA_CRLF:-0}" = 1 ] && crlf='s/\r$//'
+    mask "$1" | sed -e "s#$home#@HOME@#g" -e "$crlf"
+}
+
+# KELVRA_BLESS=1 writes what this run did as the case's expectations, to be
+# read and checked by eye before they are committed.
+if [ "${KELVRA_BLESS:-0}" = 1 ]; then
+    seen "$tmp/out" > "$case_dir/stdout"
+    [ -s "$tmp/err" ] && seen "$tmp/err" > "$case_dir/stderr"
+    [ "$status" = 0 ] || echo "$status" > "$case_dir/status"
+    rm -rf "$case_dir/after"
+    mkdir -p "$case_dir/after"
+    for f in $(cd "$work" && find . -type f); do
+        mkdir -p "$case_dir/after/$(dirname "$f")" && seen "$work/$f" > "$case_dir/after/$f"
+    done
+    [ -d "$case_dir/before" ] && diff -r -q "$case_dir/before" "$case_dir/after" > /dev/null && rm -rf "$case_dir/after"
+    [ -n "$(ls -A "$case_dir/after" 2> /dev/null)" ] || rm -rf "$case_dir/after"
+    exit 0
+fi
 
 fail=0
 want_status=0
@@ -47,28 +107,25 @@ if [ "$status" != "$want_status" ]; then
 fi
 want_err=/dev/null
 [ -f "$case_dir/stderr" ] && want_err=$case_dir/stderr
-if ! cmp -s "$tmp/err" "$want_err"; then
-    echo "standard error differs:"; diff <(head -c 2000 "$tmp/err" | cat -A) <(cat -A "$want_err"); fail=1
+if ! cmp -s <(seen "$tmp/err") "$want_err"; then
+    echo "standard error differs:"; diff <(seen "$tmp/err" | head -c 2000 | cat -A) <(cat -A "$want_err"); fail=1
 fi
-if ! cmp -s <(mask "$tmp/out") "$case_dir/stdout"; then
+if ! cmp -s <(seen "$tmp/out") "$case_dir/stdout"; then
     echo "output differs from $case_dir/stdout:"
-    diff <(mask "$tmp/out" | cat -A) <(cat -A "$case_dir/stdout") | head -40; fail=1
+    diff <(seen "$tmp/out" | cat -A) <(cat -A "$case_dir/stdout") | head -40; fail=1
 fi
 
 expected_files=$case_dir/after
 [ -d "$expected_files" ] || expected_files=$case_dir/before
-if [ -d "$expected_files" ]; then
-    want=$(cd "$expected_files" && find . -type f | sort)
-else
-    want=""
-fi
-have=$(cd "$work" && find . -type f | sort)
+want=""
+[ -d "$expected_files" ] && want=$(cd "$expected_files" && find . -type f | sort)
+have=$(cd "$work" && find . ! -type d | sort | comm -23 - <(echo "$made"))
 if [ "$want" != "$have" ]; then
     echo "files in the working directory differ:"; diff <(echo "$want") <(echo "$have"); fail=1
 fi
 for f in $want; do
-    if [ -f "$work/$f" ] && ! cmp -s <(mask "$work/$f") "$expected_files/$f"; then
-        echo "file $f differs:"; diff <(mask "$work/$f" | cat -A) <(cat -A "$expected_files/$f") | head -20; fail=1
+    if [ -f "$work/$f" ] && ! cmp -s <(seen "$work/$f") "$expected_files/$f"; then
+        echo "file $f differs:"; diff <(seen "$work/$f" | cat -A) <(cat -A "$expected_files/$f") | head -20; fail=1
     fi
 done
 exit $fail

@@ -1,0 +1,25 @@
+# Shared by the end-to-end scripts: the clean environment a session runs in,
+# the masking of timestamps, a tally, and the rule that a missing tool is a
+# skip (status 77), never a pass.
+
+# clean_env HOME: the environment every session starts from, in env_args.
+clean_env() {
+    env_args=(USERNAME=ana HOME="$1" PATH=/usr/local/bin:/usr/bin:/bin LANG=C TZ=UTC)
+    [ -n "${ASAN_OPTIONS:-}" ] && env_args+=("ASAN_OPTIONS=$ASAN_OPTIONS")
+    [ -n "${UBSAN_OPTIONS:-}" ] && env_args+=("UBSAN_OPTIONS=$UBSAN_OPTIONS")
+}
+
+# The list's footer holds the time of the run: DD/MM/YY HH:MM:SS.
+mask() { sed -E 's#[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}#DD/MM/YY HH:MM:SS#g' "$@"; }
+
+# need TOOL PACKAGE: skip the whole check when TOOL is not installed.
+need() {
+    command -v "$1" > /dev/null || { echo "skipped: $1 is not installed (Debian: $2)"; exit 77; }
+}
+
+passed=0
+failed=0
+ok() { passed=$((passed + 1)); echo "ok    $*"; }
+fail() { failed=$((failed + 1)); echo "FAIL  $*"; }
+# The closing line, and the status of the whole check.
+tally() { echo "$passed passed, $failed failed"; [ "$failed" = 0 ]; }
