@@ -9,6 +9,7 @@
 #include <spawn.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
@@ -248,8 +249,73 @@ static int posix_sync_file(FILE* file) {
     return fsync(fileno(file)) == 0 ? DONE : CALL_FAILED;
 }
 
+enum { PATH_TEXT = 4096, NEW_FILE_MODE = 0666, MODE_BITS = 07777 };
+
+// The permissions a new file gets: everything the umask leaves of rw-rw-rw-.
+static mode_t new_file_mode(void) {
+    mode_t mask = umask(0);
+    umask(mask);
+    return (mode_t)NEW_FILE_MODE & ~mask;
+}
+
+// mkstemp creates the file only if the name is free, never through a link,
+// and readable by its owner alone until it gets the permissions it keeps.
+static FILE* posix_create_temp_file(const char* beside, char* path, size_t size) {
+    int len = snprintf(path, size, "%s.XXXXXX", beside);
+    if (len < 0 || (size_t)len >= size) return nullptr;
+    int fd = mkstemp(path);
+    if (fd < 0) return nullptr;
+    struct stat old;
+    mode_t mode = stat(beside, &old) == 0 ? (old.st_mode & MODE_BITS) : new_file_mode();
+    FILE* file = fchmod(fd, mode) == 0 ? fdopen(fd, "w") : nullptr;
+    if (file == nullptr) {
+        close(fd);
+        unlink(path);
+    }
+    return file;
+}
+
+// O_NONBLOCK: opening a pipe with no writer would wait for ever. Only then
+// is it known what the name is, and only a regular file is read.
+static int posix_open_file(const char* path, FILE** file) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return CALL_FAILED;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return NOT_A_FILE;
+    }
+    int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+        (*file = fdopen(fd, "rb")) == nullptr) {
+        close(fd);
+        return CALL_FAILED;
+    }
+    return DONE;
+}
+
+// The folder of `path`: what comes before its last separator, else ".".
+static int folder_of(const char* path, char* folder, size_t size) {
+    const char* last = strrchr(path, '/');
+    if (last == nullptr) return snprintf(folder, size, ".") == 1 ? DONE : CALL_FAILED;
+    size_t len = last == path ? 1 : (size_t)(last - path);
+    if (len >= size) return CALL_FAILED;
+    memcpy(folder, path, len);
+    folder[len] = '\0';
+    return DONE;
+}
+
+// The rename is only on the disk once the folder that holds the names is.
+// A file system that cannot push a folder (EINVAL) keeps it there anyway.
 static int posix_replace_file(const char* from, const char* to) {
-    return rename(from, to) == 0 ? DONE : CALL_FAILED;
+    char folder[PATH_TEXT];
+    if (folder_of(to, folder, sizeof folder) != DONE) return CALL_FAILED;
+    if (rename(from, to) != 0) return CALL_FAILED;
+    int fd = open(folder, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return CALL_FAILED;
+    int synced = fsync(fd) == 0 || errno == EINVAL;
+    close(fd);
+    return synced ? DONE : CALL_FAILED;
 }
 
 static const char* non_empty_env(const char* name) {
@@ -276,6 +342,8 @@ static const Console kSystem = {
     posix_box,
     posix_wait,
     posix_print,
+    posix_create_temp_file,
+    posix_open_file,
     posix_sync_file,
     posix_replace_file,
     posix_home_folder,
