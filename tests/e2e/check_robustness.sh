@@ -350,6 +350,27 @@ expect_line 'La lista de notas esta llena: 25 notas no se cargaron' 1
 expect_file NotasGuardadas.txt "$(for k in $(seq 10); do printf 'n%d-\\n14:%02d-\\nd%d-\\n' "$k" "$k" "$k"; done)"
 finish
 
+# --- Two saves at once -------------------------------------------------------
+# The first save is held by strace once its file is on the disk, and the
+# second runs from start to end meanwhile: each must say what happened to
+# its own save, and the file must hold the whole notes of the last rename.
+new_case two_saves_at_once
+command -v strace > /dev/null || fail "strace is not installed"
+wrap=(strace -qq -o /dev/null -e trace=fsync -e inject=fsync:delay_exit=1000000)
+(
+    until compgen -G "$work/NotasGuardadas.txt.?*" > /dev/null; do sleep 0.01; done
+    make_env
+    cd "$work" && printf '1\nB\n09:00\ndos\n\n7\n\n' |
+        timeout "$limit" env -i "${env_args[@]}" "$bin" > "$dir/second"
+) &
+input '1\nA\n10:00\nuno\n\n7\n\n'
+run "$dir/in"
+wait
+expect_line 'Notas guardadas correctamente' 1
+grep -q '^ Notas guardadas correctamente$' "$dir/second" || fail "the second save failed"
+expect_file NotasGuardadas.txt 'A-\n10:00-\nuno-\n'
+finish
+
 # --- No user in the environment --------------------------------------------
 new_case environment_without_user
 input '8\n\n3\n\n5\n\n1\nCita\n14:30\nDentista\n\n7\n\n'
