@@ -436,6 +436,16 @@ expect_line 'No se pudo escribir MiListaNotas.txt' 1
 [ -e "$tmp/lp.log" ] && fail "a failed report was printed"
 finish
 
+# Standard output on a full disk: the session still runs to the end of its
+# input, then says so on standard error and ends with status 1.
+new_case output_disk_full
+make_env
+(cd "$work" && printf '3\n\n' | timeout "$limit" env -i "${env_args[@]}" "$bin" > /dev/full 2> "$dir/err")
+status=$? ms=0
+[ $status = 1 ] || fail "exit status $status"
+[ "$(cat "$dir/err")" = "No se pudo escribir la salida" ] || fail "standard error: $(head -c 300 "$dir/err")"
+finish
+
 # --- 1,000 commands in one session -----------------------------------------
 # Ten notes fill the table, then 990 commands in rounds of eight: every
 # further note is refused, every save writes the ten notes, every load and
