@@ -104,6 +104,18 @@ static int fuzz_print(const char* /*path*/) {
     return (prints++ % 2 == 0) ? DONE : CALL_FAILED;
 }
 
+static FILE* fuzz_create_temp_file(const char* beside, char* path, size_t size) {
+    int len = snprintf(path, size, "%s.XXXXXX", beside);
+    if (len < 0 || (size_t)len >= size) return nullptr;
+    int fd = mkstemp(path);
+    return fd < 0 ? nullptr : fdopen(fd, "w");
+}
+
+static int fuzz_open_file(const char* path, FILE** file) {
+    *file = fopen(path, "rb");
+    return *file == nullptr ? CALL_FAILED : DONE;
+}
+
 static int fuzz_sync_file(FILE* file) {
     return fflush(file) == 0 ? DONE : CALL_FAILED;
 }
@@ -118,9 +130,9 @@ static int fuzz_home_folder(char* path, size_t size) {
 }
 
 static const Console kFuzzConsole = {
-    fuzz_cls, fuzz_color, fuzz_is_terminal, fuzz_read_key,  fuzz_drop_typed_keys, fuzz_local_time,
-    fuzz_box, fuzz_wait,  fuzz_print,       fuzz_sync_file, fuzz_replace_file,    fuzz_home_folder,
-    '/',
+    fuzz_cls,        fuzz_color,     fuzz_is_terminal,  fuzz_read_key,    fuzz_drop_typed_keys,
+    fuzz_local_time, fuzz_box,       fuzz_wait,         fuzz_print,       fuzz_create_temp_file,
+    fuzz_open_file,  fuzz_sync_file, fuzz_replace_file, fuzz_home_folder, '/',
 };
 
 static void make_dir(const char* path) {

@@ -22,6 +22,7 @@ enum {
     USER_LEFT = -2,    // the user asked to leave (Enter during a wait)
     BOX_FAILED = -3,   // a box did not answer OK
     CALL_FAILED = -4,  // a file or system call failed
+    NOT_A_FILE = -5,   // the name is a folder, a device or a pipe, not a file
 };
 
 // The two colour schemes the program uses: "color 04" and "color 06".
@@ -56,10 +57,24 @@ struct Console {
     // Hands the text file `path` to the system's printing command and waits
     // for it. Returns DONE, or CALL_FAILED.
     int (*print)(const char* path);
+    // Creates a new file of its own beside `beside`, named `beside` and a
+    // unique ending, exclusively and without following links, and opens it
+    // for writing in text mode. It gets the permissions of `beside` when that
+    // exists, else the usual ones of a new file. Writes its name into `path`.
+    // Returns the open file, or null when none could be created (then no file
+    // was left behind).
+    FILE* (*create_temp_file)(const char* beside, char* path, size_t size);
+    // Opens the regular file `path` for reading in binary mode, without ever
+    // waiting on it. Returns DONE with the open file in `*file`, NOT_A_FILE
+    // when `path` names anything else, or CALL_FAILED when it cannot be
+    // opened.
+    int (*open_file)(const char* path, FILE** file);
     // Pushes a written file's data to the disk. Returns DONE, or CALL_FAILED.
     int (*sync_file)(FILE* file);
-    // Puts `from` in place of `to` in one step, replacing any existing `to`.
-    // Returns DONE, or CALL_FAILED (then `to` is untouched).
+    // Puts `from` in place of `to` in one step, replacing any existing `to`,
+    // and pushes the change of folder to the disk. Returns DONE, or
+    // CALL_FAILED (then either `to` is untouched or the new `to` may not be
+    // on the disk yet).
     int (*replace_file)(const char* from, const char* to);
     // Writes the user's own folder into `path`. Returns DONE, or CALL_FAILED
     // when none is known or it does not fit in `size` bytes.

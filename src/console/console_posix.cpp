@@ -9,6 +9,7 @@
 #include <spawn.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
@@ -28,6 +29,10 @@ static int saved_mode_valid = 0;
 // The program started by run_program while it runs, so a signal that ends
 // Kelvra ends it too instead of leaving its window behind.
 static volatile sig_atomic_t running_child = 0;
+// What a stopped and continued program sets up again: the key-wait's mode
+// and the colour last chosen.
+static struct termios key_mode;
+static const char* volatile colour_code = nullptr;
 
 static const char kResetColour[] = "\033[0m";
 
@@ -63,6 +68,43 @@ static void on_signal(int sig) {
     raise(sig);
 }
 
+static void handle(int sig, void (*handler)(int)) {
+    struct sigaction sa;
+    memset(&sa, 0, sizeof sa);
+    sa.sa_handler = handler;
+    sigemptyset(&sa.sa_mask);
+    // A read interrupted by a stop goes on once the program is continued.
+    sa.sa_flags = SA_RESTART;
+    sigaction(sig, &sa, nullptr);
+}
+
+// Ctrl-Z: give the shell back its terminal as it was, stop, and once
+// continued set up again what was in use, so a key-wait in progress still
+// takes one key unechoed.
+static void on_stop(int sig) {
+    const int was_raw = terminal_changed;
+    const int was_coloured = colour_changed;
+    restore_now();
+    signal(sig, SIG_DFL);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, sig);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    raise(sig);
+    // Continued.
+    handle(sig, on_stop);
+    if (was_raw) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &key_mode);
+        terminal_changed = 1;
+    }
+    const char* code = colour_code;
+    if (was_coloured && code != nullptr) {
+        ssize_t ignored = write(STDOUT_FILENO, code, strlen(code));
+        (void)ignored;
+        colour_changed = 1;
+    }
+}
+
 // The signals that end the program through on_signal.
 static void ending_signals(sigset_t* set) {
     sigemptyset(set);
@@ -75,13 +117,11 @@ void console_start(void) {
     if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_mode) == 0) saved_mode_valid = 1;
     atexit(console_restore);
     const int signals[] = {SIGINT, SIGTERM, SIGHUP};
-    for (int sig : signals) {
-        struct sigaction sa;
-        memset(&sa, 0, sizeof sa);
-        sa.sa_handler = on_signal;
-        sigemptyset(&sa.sa_mask);
-        sigaction(sig, &sa, nullptr);
-    }
+    for (int sig : signals) handle(sig, on_signal);
+    // A shell without job control starts the program with Ctrl-Z ignored.
+    struct sigaction was;
+    if (sigaction(SIGTSTP, nullptr, &was) == 0 && was.sa_handler != SIG_IGN)
+        handle(SIGTSTP, on_stop);
 }
 
 static void posix_cls(FILE* out) {
@@ -95,7 +135,8 @@ static void posix_cls(FILE* out) {
 static void posix_color(FILE* out, int scheme) {
     const char* no_color = getenv("NO_COLOR");
     if (!posix_is_terminal(out) || (no_color != nullptr && no_color[0] != '\0')) return;
-    fputs(scheme == CONSOLE_YELLOW ? "\033[0;33;40m" : "\033[0;31;40m", out);
+    colour_code = scheme == CONSOLE_YELLOW ? "\033[0;33;40m" : "\033[0;31;40m";
+    fputs(colour_code, out);
     fflush(out);
     colour_changed = 1;
 }
@@ -109,7 +150,73 @@ static int consume_line(FILE* in) {
     return DONE;
 }
 
-// One key, unechoed, with the terminal put back right after.
+enum {
+    ESC = 0x1b,
+    // A UTF-8 lead byte is 11xxxxxx; 110, 1110 and 11110 announce one, two
+    // and three bytes more.
+    UTF8_LEAD_2 = 0xC0,
+    UTF8_LEAD_3 = 0xE0,
+    UTF8_LEAD_4 = 0xF0,
+    UTF8_LEAD_END = 0xF8,
+    UTF8_TAIL_MASK = 0xC0,
+    UTF8_TAIL = 0x80,
+    // An escape sequence "ESC [ ..." ends with a byte from @ to ~.
+    CSI_FINAL_FIRST = 0x40,
+    CSI_FINAL_LAST = 0x7E,
+    // No key sends more; a longer run is typed text, not one key.
+    MAX_KEY_BYTES = 16,
+    // Tenths of a second the rest of a key may take to arrive.
+    KEY_REST_TENTHS = 1
+};
+
+// The next byte of the key being read, or EOF when none comes in time. A
+// late byte is no end of input, so the stream is not left at its end.
+static int next_key_byte(FILE* in) {
+    int c = getc(in);
+    if (c == EOF) clearerr(in);
+    return c;
+}
+
+static int utf8_tail_count(int lead) {
+    if (lead >= UTF8_LEAD_4 && lead < UTF8_LEAD_END) return 3;
+    if (lead >= UTF8_LEAD_3 && lead < UTF8_LEAD_4) return 2;
+    if (lead >= UTF8_LEAD_2 && lead < UTF8_LEAD_3) return 1;
+    return 0;
+}
+
+// The bytes a UTF-8 lead byte announces. A byte that cannot carry on the
+// character is the next key's and is left unread.
+static void take_utf8_tail(FILE* in, int lead) {
+    for (int k = utf8_tail_count(lead); k > 0; k--) {
+        int c = next_key_byte(in);
+        if (c == EOF) return;
+        if ((c & UTF8_TAIL_MASK) != UTF8_TAIL) {
+            ungetc(c, in);
+            return;
+        }
+    }
+}
+
+// What follows ESC in the same key: "[" and its parameters up to the final
+// byte (arrows, function keys), "O" and one byte, or the one character
+// typed with Alt. A lone ESC has nothing following in time.
+static void take_escape_tail(FILE* in) {
+    int c = next_key_byte(in);
+    if (c == '[') {
+        for (int k = 0; k < MAX_KEY_BYTES; k++) {
+            c = next_key_byte(in);
+            if (c == EOF || (c >= CSI_FINAL_FIRST && c <= CSI_FINAL_LAST)) return;
+        }
+    } else if (c == 'O') {
+        next_key_byte(in);
+    } else if (c != EOF) {
+        take_utf8_tail(in, c);
+    }
+}
+
+// One key, unechoed, with the terminal put back right after. The first byte
+// is waited for; the rest of the key, if it has more, is taken as it comes
+// right after, so none of it is left for the menu.
 static int read_single_key(FILE* in) {
     int fd = fileno(in);
     struct termios mode;
@@ -118,13 +225,23 @@ static int read_single_key(FILE* in) {
         saved_mode = mode;
         saved_mode_valid = 1;
     }
-    struct termios raw = mode;
-    raw.c_lflag &= ~(tcflag_t)(ICANON | ECHO);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
+    key_mode = mode;
+    key_mode.c_lflag &= ~(tcflag_t)(ICANON | ECHO);
+    key_mode.c_cc[VMIN] = 1;
+    key_mode.c_cc[VTIME] = 0;
     terminal_changed = 1;
-    tcsetattr(fd, TCSANOW, &raw);
+    tcsetattr(fd, TCSANOW, &key_mode);
     int c = getc(in);
+    if (c != EOF) {
+        key_mode.c_cc[VMIN] = 0;
+        key_mode.c_cc[VTIME] = KEY_REST_TENTHS;
+        tcsetattr(fd, TCSANOW, &key_mode);
+        if (c == ESC) {
+            take_escape_tail(in);
+        } else {
+            take_utf8_tail(in, c);
+        }
+    }
     tcsetattr(fd, TCSANOW, &mode);
     terminal_changed = 0;
     return c;
@@ -323,8 +440,73 @@ static int posix_sync_file(FILE* file) {
     return fsync(fileno(file)) == 0 ? DONE : CALL_FAILED;
 }
 
+enum { PATH_TEXT = 4096, NEW_FILE_MODE = 0666, MODE_BITS = 07777 };
+
+// The permissions a new file gets: everything the umask leaves of rw-rw-rw-.
+static mode_t new_file_mode(void) {
+    mode_t mask = umask(0);
+    umask(mask);
+    return (mode_t)NEW_FILE_MODE & ~mask;
+}
+
+// mkstemp creates the file only if the name is free, never through a link,
+// and readable by its owner alone until it gets the permissions it keeps.
+static FILE* posix_create_temp_file(const char* beside, char* path, size_t size) {
+    int len = snprintf(path, size, "%s.XXXXXX", beside);
+    if (len < 0 || (size_t)len >= size) return nullptr;
+    int fd = mkstemp(path);
+    if (fd < 0) return nullptr;
+    struct stat old;
+    mode_t mode = stat(beside, &old) == 0 ? (old.st_mode & MODE_BITS) : new_file_mode();
+    FILE* file = fchmod(fd, mode) == 0 ? fdopen(fd, "w") : nullptr;
+    if (file == nullptr) {
+        close(fd);
+        unlink(path);
+    }
+    return file;
+}
+
+// O_NONBLOCK: opening a pipe with no writer would wait for ever. Only then
+// is it known what the name is, and only a regular file is read.
+static int posix_open_file(const char* path, FILE** file) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return CALL_FAILED;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return NOT_A_FILE;
+    }
+    int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+        (*file = fdopen(fd, "rb")) == nullptr) {
+        close(fd);
+        return CALL_FAILED;
+    }
+    return DONE;
+}
+
+// The folder of `path`: what comes before its last separator, else ".".
+static int folder_of(const char* path, char* folder, size_t size) {
+    const char* last = strrchr(path, '/');
+    if (last == nullptr) return snprintf(folder, size, ".") == 1 ? DONE : CALL_FAILED;
+    size_t len = last == path ? 1 : (size_t)(last - path);
+    if (len >= size) return CALL_FAILED;
+    memcpy(folder, path, len);
+    folder[len] = '\0';
+    return DONE;
+}
+
+// The rename is only on the disk once the folder that holds the names is.
+// A file system that cannot push a folder (EINVAL) keeps it there anyway.
 static int posix_replace_file(const char* from, const char* to) {
-    return rename(from, to) == 0 ? DONE : CALL_FAILED;
+    char folder[PATH_TEXT];
+    if (folder_of(to, folder, sizeof folder) != DONE) return CALL_FAILED;
+    if (rename(from, to) != 0) return CALL_FAILED;
+    int fd = open(folder, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return CALL_FAILED;
+    int synced = fsync(fd) == 0 || errno == EINVAL;
+    close(fd);
+    return synced ? DONE : CALL_FAILED;
 }
 
 static const char* non_empty_env(const char* name) {
@@ -351,6 +533,8 @@ static const Console kSystem = {
     posix_box,
     posix_wait,
     posix_print,
+    posix_create_temp_file,
+    posix_open_file,
     posix_sync_file,
     posix_replace_file,
     posix_home_folder,

@@ -8,6 +8,7 @@
 #endif
 #include <windows.h>
 // windows.h first: the headers below rely on its definitions.
+#include <fcntl.h>
 #include <io.h>
 #include <stdlib.h>
 #include <string.h>
@@ -250,6 +251,73 @@ static int windows_print(const char* path) {
     return code == 0 ? DONE : CALL_FAILED;
 }
 
+enum { WIDE_PATH = 4096, MAX_TEMP_TRIES = 100 };
+
+// Names inside the program are UTF-8; the wide calls take UTF-16. Returns
+// DONE, or CALL_FAILED when `text` is not UTF-8 or does not fit.
+static int widen(const char* text, wchar_t* wide, int size) {
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, size) > 0
+               ? DONE
+               : CALL_FAILED;
+}
+
+// A C stream over an open handle; the handle is closed when it cannot be.
+static FILE* stream_of(HANDLE h, int flags, const char* mode) {
+    int fd = _open_osfhandle((intptr_t)h, flags);
+    if (fd < 0) {
+        CloseHandle(h);
+        return NULL;
+    }
+    FILE* file = _fdopen(fd, mode);
+    if (file == NULL) _close(fd);
+    return file;
+}
+
+// CREATE_NEW creates the file only if the name is free; a link at the name
+// makes it fail rather than be followed. The name takes the process and a
+// count, tried again while another file holds it. Text mode, so the file
+// gets the system's own line ends.
+static FILE* windows_create_temp_file(const char* beside, char* path, size_t size) {
+    static unsigned count = 0;
+    for (int tries = 0; tries < MAX_TEMP_TRIES; tries++) {
+        int len = snprintf(path, size, "%s.%lu-%u.tmp", beside,
+                           (unsigned long)GetCurrentProcessId(), ++count);
+        wchar_t wide[WIDE_PATH];
+        if (len < 0 || (size_t)len >= size || widen(path, wide, WIDE_PATH) != DONE) return NULL;
+        HANDLE h =
+            CreateFileW(wide, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (h == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_EXISTS) continue;
+            return NULL;
+        }
+        FILE* file = stream_of(h, _O_WRONLY | _O_TEXT, "w");
+        if (file == NULL) DeleteFileW(wide);
+        return file;
+    }
+    return NULL;
+}
+
+// A folder cannot be opened as a file at all, so it is told apart first;
+// once open, only a file on a disk is read, never a device (CON, NUL, a
+// serial port) or a pipe, which could wait for ever.
+static int windows_open_file(const char* path, FILE** file) {
+    wchar_t wide[WIDE_PATH];
+    if (widen(path, wide, WIDE_PATH) != DONE) return CALL_FAILED;
+    DWORD attributes = GetFileAttributesW(wide);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return NOT_A_FILE;
+    HANDLE h =
+        CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE) return CALL_FAILED;
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return NOT_A_FILE;
+    }
+    *file = stream_of(h, _O_RDONLY | _O_BINARY, "rb");
+    return *file != NULL ? DONE : CALL_FAILED;
+}
+
 static int windows_sync_file(FILE* file) {
     if (fflush(file) != 0) return CALL_FAILED;
     return _commit(_fileno(file)) == 0 ? DONE : CALL_FAILED;
@@ -282,6 +350,8 @@ static const Console kSystem = {
     windows_box,
     windows_wait,
     windows_print,
+    windows_create_temp_file,
+    windows_open_file,
     windows_sync_file,
     windows_replace_file,
     windows_home_folder,

@@ -1,6 +1,7 @@
 // The note list layout and the report files.
 #include "listing/listing.h"
 
+#include <string.h>
 #include <time.h>
 
 static const char kBorder[] =
@@ -18,17 +19,25 @@ static const char kExportFile[] = "MiListaNotas.txt";
 // localH: room for any date the pattern can produce.
 enum { STAMP_TEXT = 128 };
 
+static void put_cell(FILE* out, const char* cell, int on_terminal, const char* after) {
+    notes_put_text(out, cell, strlen(cell), on_terminal);
+    fputs(after, out);
+}
+
 // Cells go out as typed, neither padded nor cut, so a long text pushes the
-// bars of its row to the right; the files must show the same.
+// bars of its row to the right; the files must show the same. Only a
+// terminal gets stand-ins for the control characters in them.
 void listing_render(FILE* out, const Console* con, const Notes* notas, const char* users) {
+    const int on_terminal = con->is_terminal(out);
     fputs(kBorder, out);
     fputs(kTitles, out);
     fputs(kStars, out);
     fputs("\n", out);
     for (int ins = 0; ins < notas->indN && ins < MAX_NOTES; ins++) {
-        fprintf(out, " %s | ", notas->TitNot[ins]);
-        fprintf(out, "%s | ", notas->hora[ins]);
-        fprintf(out, "%s \n", notas->descr[ins]);
+        fputs(" ", out);
+        put_cell(out, notas->TitNot[ins], on_terminal, " | ");
+        put_cell(out, notas->hora[ins], on_terminal, " | ");
+        put_cell(out, notas->descr[ins], on_terminal, " \n");
         fputs(kSeparator, out);
     }
     struct tm now;

@@ -13,6 +13,44 @@ void notes_copy_cell(char* cell, size_t size, const char* src) {
     cell[n] = '\0';
 }
 
+enum {
+    C0_END = 0x20,  // C0 codes are below the blank
+    DEL = 0x7F,
+    C1_LEAD = 0xC2,  // U+0080 to U+009F are C2 80 to C2 9F in UTF-8
+    C1_FIRST = 0x80,
+    C1_LAST = 0x9F
+};
+
+static const char kStandIn[] = "?";
+
+// A terminal takes these as commands: to move, retitle, hide what follows.
+static size_t control_length(const unsigned char* text, size_t left) {
+    if (text[0] < C0_END || text[0] == DEL) return 1;
+    if (text[0] == C1_LEAD && left > 1 && text[1] >= C1_FIRST && text[1] <= C1_LAST) return 2;
+    return 0;
+}
+
+void notes_put_text(FILE* out, const char* text, size_t len, int on_terminal) {
+    if (!on_terminal) {
+        fwrite(text, 1, len, out);
+        return;
+    }
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+    size_t start = 0;
+    for (size_t k = 0; k < len;) {
+        size_t control = control_length(bytes + k, len - k);
+        if (control == 0) {
+            k++;
+            continue;
+        }
+        fwrite(text + start, 1, k - start, out);
+        fputs(kStandIn, out);
+        k += control;
+        start = k;
+    }
+    fwrite(text + start, 1, len - start, out);
+}
+
 static int is_blank(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }

@@ -42,3 +42,9 @@ int notes_read_word(FILE* in, char* cell, size_t size);
 // Discards one character: the line end left by notes_read_word (a CR LF pair
 // counts as one). Returns DONE, or INPUT_END when input has ended.
 int notes_skip_char(FILE* in);
+
+// Writes the first `len` bytes of a note's text to `out`. On a terminal each
+// control character (C0, DEL and the UTF-8 encoded U+0080 to U+009F) goes
+// out as "?", so a note is shown and never obeyed; anywhere else the bytes
+// go out as they are. Write errors are left on `out` for ferror.
+void notes_put_text(FILE* out, const char* text, size_t len, int on_terminal);

@@ -45,22 +45,24 @@ static void draw_rule(FILE* out, size_t width) {
 }
 
 // One row of the frame: the first `len` bytes of `text`, padded to `width`
-// columns, which they must not exceed.
-static void draw_row(FILE* out, const char* text, size_t len, size_t width, int centred) {
+// columns, which they must not exceed. A stand-in takes the one column its
+// control character was counted for.
+static void draw_row(FILE* out, const char* text, size_t len, size_t width, int centred,
+                     int on_terminal) {
     size_t cols = text_columns(text, len);
     size_t left = centred ? (width - cols) / 2 : 0;
     fputs("| ", out);
     for (size_t k = 0; k < left; k++) fputc(' ', out);
-    fwrite(text, 1, len, out);
+    notes_put_text(out, text, len, on_terminal);
     for (size_t k = left + cols; k < width; k++) fputc(' ', out);
     fputs(" |\n", out);
 }
 
 // As many rows as `text` needs; an empty text still takes one row.
-static void draw_wrapped(FILE* out, const char* text, size_t width, int centred) {
+static void draw_wrapped(FILE* out, const char* text, size_t width, int centred, int on_terminal) {
     do {
         size_t len = next_row_length(text, width);
-        draw_row(out, text, len, width, centred);
+        draw_row(out, text, len, width, centred, on_terminal);
         text += len;
         while (*text == ' ') text++;
     } while (*text != '\0');
@@ -77,14 +79,15 @@ int notify_console_box(const char* text, const char* caption, FILE* in, FILE* ou
     if (text_width > width) width = text_width;
     if (width > BOX_MAX_WIDTH) width = BOX_MAX_WIDTH;
     if (width < sizeof kButton - 1) width = sizeof kButton - 1;
+    const int on_terminal = con->is_terminal(out);
     con->drop_typed_keys(in);
-    if (con->is_terminal(out)) fputc('\a', out);
+    if (on_terminal) fputc('\a', out);
     draw_rule(out, width);
-    draw_wrapped(out, caption, width, 1);
+    draw_wrapped(out, caption, width, 1, on_terminal);
     draw_rule(out, width);
-    draw_wrapped(out, text, width, 0);
-    draw_row(out, "", 0, width, 0);
-    draw_row(out, kButton, sizeof kButton - 1, width, 1);
+    draw_wrapped(out, text, width, 0, on_terminal);
+    draw_row(out, "", 0, width, 0, on_terminal);
+    draw_row(out, kButton, sizeof kButton - 1, width, 1, on_terminal);
     draw_rule(out, width);
     fflush(out);
     return notes_read_line(in, nullptr, 0) >= 0 ? DONE : INPUT_END;

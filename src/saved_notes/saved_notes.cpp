@@ -4,14 +4,14 @@
 #include <string.h>
 
 static const char kSavedFile[] = "NotasGuardadas.txt";
-// Beside the saved file, so putting it in place is a rename within one folder.
-static const char kTempFile[] = "NotasGuardadas.txt.tmp";
+static const char kNotSaved[] = "No se pudieron guardar las notas\n";
 
 enum {
     // `c`, one line of the file: the widest field and the "-" that ends it.
     // A longer line is longer than any cell and is cut anyway.
     LINE_CELL = DESC_CELL + 1,
-    // The import location; a longer one is refused rather than cut.
+    // The import location and the temporary file's name; a longer one is
+    // refused rather than cut.
     PATH_CELL = 4096
 };
 
@@ -31,20 +31,24 @@ int saved_notes_write(FILE* file, const Notes* notas) {
 }
 
 // The old file is replaced only by a complete new one that is already on
-// the disk, so a failure at any step leaves it as it was.
+// the disk, so a failure at any step leaves it as it was. The new one is
+// written under a name no other save uses, beside the saved file so putting
+// it in place is a rename within one folder: saves of several programs at
+// once never write into each other's file, and each reader sees one whole
+// saved version.
 int saved_notes_save(FILE* out, const Console* con, const Notes* notas) {
-    FILE* guar = fopen(kTempFile, "w");
+    char temp[PATH_CELL];
+    FILE* guar = con->create_temp_file(kSavedFile, temp, sizeof temp);
     if (guar == nullptr) {
-        // Whatever holds the temporary name is not ours to remove.
-        fputs("No se pudieron guardar las notas\n", out);
+        fputs(kNotSaved, out);
         return CALL_FAILED;
     }
     int ok = saved_notes_write(guar, notas) == DONE && con->sync_file(guar) == DONE;
     if (fclose(guar) != 0) ok = 0;
-    if (ok && con->replace_file(kTempFile, kSavedFile) != DONE) ok = 0;
+    if (ok && con->replace_file(temp, kSavedFile) != DONE) ok = 0;
     if (!ok) {
-        remove(kTempFile);
-        fputs("No se pudieron guardar las notas\n", out);
+        remove(temp);
+        fputs(kNotSaved, out);
         return CALL_FAILED;
     }
     fputs("Notas guardadas correctamente\n", out);
@@ -100,11 +104,15 @@ int saved_notes_read(FILE* file, Notes* notas, int* not_loaded) {
 
 // Reads into a copy of the table, so a file that fails half way adds nothing.
 // Binary mode: the reader itself takes LF and CR LF, so a file reads the same
-// on every system, whichever wrote it.
-static int load_from(FILE* out, Notes* notas, const char* path, const char* confirmation) {
-    FILE* file = fopen(path, "rb");
-    if (file == nullptr) {
-        fprintf(out, "No se pudo abrir %s\n", path);
+// on every system, whichever wrote it. Only a regular file is read: a pipe
+// or a device could hold the menu for ever.
+static int load_from(FILE* out, const Console* con, Notes* notas, const char* path,
+                     const char* confirmation) {
+    FILE* file = nullptr;
+    int opened = con->open_file(path, &file);
+    if (opened != DONE) {
+        const char* failed = opened == NOT_A_FILE ? "No se pudo leer" : "No se pudo abrir";
+        fprintf(out, "%s %s\n", failed, path);
         return CALL_FAILED;
     }
     Notes leidas = *notas;
@@ -123,8 +131,7 @@ static int load_from(FILE* out, Notes* notas, const char* path, const char* conf
 }
 
 int saved_notes_load(FILE* out, const Console* con, Notes* notas) {
-    (void)con;
-    return load_from(out, notas, kSavedFile, "Notas Cargadas correctamente\n");
+    return load_from(out, con, notas, kSavedFile, "Notas Cargadas correctamente\n");
 }
 
 // The user's folder, then Documents, Kelvra and the saved file's name, built
@@ -145,5 +152,5 @@ int saved_notes_import(FILE* out, const Console* con, Notes* notas) {
         fprintf(out, "No se pudo abrir %s\n", path);
         return CALL_FAILED;
     }
-    return load_from(out, notas, path, "Notas Importadas correctamente\n");
+    return load_from(out, con, notas, path, "Notas Importadas correctamente\n");
 }

@@ -8,14 +8,14 @@
 #include "notes/notes.h"
 
 // Option 7: writes the table to "NotasGuardadas.txt" in one step: the notes go
-// to a temporary file beside it that replaces the old file only once it is
-// complete on disk. Confirms on `out` and returns DONE, or reports the failure
-// there, leaves any previous file as it was and returns CALL_FAILED.
+// to a temporary file of this save's own beside it (con->create_temp_file)
+// that replaces the old file only once it is complete on disk. Confirms on `out` and returns DONE,
+// or reports the failure there, leaves any previous file as it was and returns CALL_FAILED.
 int saved_notes_save(FILE* out, const Console* con, const Notes* notas);
 
 // Option 6: appends the notes of "NotasGuardadas.txt" in the working
-// directory. Confirms on `out` and returns DONE, or reports there why nothing
-// was added and returns CALL_FAILED.
+// directory, only if it is a regular file. Confirms on `out` and returns DONE, or reports there why
+// nothing was added and returns CALL_FAILED.
 int saved_notes_load(FILE* out, const Console* con, Notes* notas);
 
 // Option 8: appends the notes of the saved-notes file in the folder

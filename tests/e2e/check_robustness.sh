@@ -94,13 +94,13 @@ run() {
     [ "$size" -le $max_out ] || fail "printed $size bytes"
     if [ -d "$work" ]; then
         for f in "$work"/* "$work"/.[!.]*; do
-            [ -e "$f" ] || continue
+            [ -e "$f" ] || [ -L "$f" ] || continue
+            # A file the case put there may be as large as the case made it.
+            [[ " ${given[*]} " == *" ${f##*/} "* ]] && continue
             case ${f##*/} in
                 ListaNotas.txt | MiListaNotas.txt | NotasGuardadas.txt) ;;
                 *) fail "left ${f##*/}" ;;
             esac
-            # A file the case put there may be as large as the case made it.
-            [[ " ${given[*]} " == *" ${f##*/} "* ]] && continue
             if [ -f "$f" ] && [ "$(stat -c %s "$f")" -gt $max_file ]; then
                 fail "${f##*/} has $(stat -c %s "$f") bytes"
             fi
@@ -313,6 +313,8 @@ while IFS='%' read -r case make line; do
     input '6\n\n3\n\n5\n\n6\n\n'
     run "$dir/in"
     expect_line "$line" 2
+    # A pipe or a device must not hold the menu.
+    [ "$ms" -lt 1000 ] || fail "took $ms ms"
     finish
 done << EOF
 empty%: > NotasGuardadas.txt%Notas Cargadas correctamente
@@ -322,6 +324,32 @@ only_line_ends%head -c 100000 /dev/zero | tr '\0' '\n' > NotasGuardadas.txt%Nota
 million_character_lines%{ cat "$long"; printf '\n'; cat "$long"; printf -- '-\nd-\n'; } > NotasGuardadas.txt%Notas Cargadas correctamente
 missing%:%No se pudo abrir NotasGuardadas.txt
 a_directory%mkdir NotasGuardadas.txt%No se pudo leer NotasGuardadas.txt
+a_pipe%mkfifo NotasGuardadas.txt%No se pudo leer NotasGuardadas.txt
+a_link_to_dev_zero%ln -s /dev/zero NotasGuardadas.txt%No se pudo leer NotasGuardadas.txt
+EOF
+
+# --- Names taken beside the saved file ----------------------------------------
+# Whatever holds a name a save might use (a link out of the folder, a pipe, a
+# folder), the save writes a new file of its own, touches nothing else and
+# keeps the permissions of the file it replaces.
+# name | how the working directory is made | a test that must hold after
+while IFS='|' read -r case make after; do
+    new_case "save_$case"
+    given=(NotasGuardadas.txt.tmp)
+    (cd "$work" && eval "$make")
+    input '1\nCita\n14:30\nDentista\n\n7\n\n'
+    run "$dir/in"
+    expect_line 'Notas guardadas correctamente' 1
+    expect_file NotasGuardadas.txt 'Cita-\n14:30-\nDentista-\n'
+    (cd "$work" && eval "$after") || fail "not so after the save: $after"
+    finish
+done << 'EOF'
+symlink_at_temp|echo x > ../x && ln -s ../x NotasGuardadas.txt.tmp|[ "$(cat ../x)" = x ]
+hard_link_at_temp|echo x > ../x && ln ../x NotasGuardadas.txt.tmp|[ "$(cat ../x)" = x ]
+pipe_at_temp|mkfifo NotasGuardadas.txt.tmp|[ -p NotasGuardadas.txt.tmp ]
+folder_at_temp|mkdir NotasGuardadas.txt.tmp|[ -d NotasGuardadas.txt.tmp ]
+private_file|echo x > NotasGuardadas.txt && chmod 600 NotasGuardadas.txt|[ "$(stat -c %a NotasGuardadas.txt)" = 600 ]
+new_file|:|[ "$(stat -c %a NotasGuardadas.txt)" = "$(printf %o $((0666 & ~0$(umask))))" ]
 EOF
 
 # Ten notes fill the table: of a file of 25 the first 10 are loaded and the
@@ -334,6 +362,29 @@ run "$dir/in"
 expect_line 'La lista de notas esta llena: 15 notas no se cargaron' 1
 expect_line 'La lista de notas esta llena: 25 notas no se cargaron' 1
 expect_file NotasGuardadas.txt "$(for k in $(seq 10); do printf 'n%d-\\n14:%02d-\\nd%d-\\n' "$k" "$k" "$k"; done)"
+finish
+
+# --- Two saves at once -------------------------------------------------------
+# The first save is held by strace once its file is on the disk, and the
+# second runs from start to end meanwhile: each must say what happened to
+# its own save, and the file must hold the whole notes of the last rename.
+new_case two_saves_at_once
+command -v strace > /dev/null || fail "strace is not installed"
+# LeakSanitizer cannot work under strace.
+wrap=(env "ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0"
+    strace -qq -o /dev/null -e trace=fsync -e inject=fsync:delay_exit=1000000)
+(
+    until compgen -G "$work/NotasGuardadas.txt.?*" > /dev/null; do sleep 0.01; done
+    make_env
+    cd "$work" && printf '1\nB\n09:00\ndos\n\n7\n\n' |
+        timeout "$limit" env -i "${env_args[@]}" "$bin" > "$dir/second"
+) &
+input '1\nA\n10:00\nuno\n\n7\n\n'
+run "$dir/in"
+wait
+expect_line 'Notas guardadas correctamente' 1
+grep -q '^ Notas guardadas correctamente$' "$dir/second" || fail "the second save failed"
+expect_file NotasGuardadas.txt 'A-\n10:00-\nuno-\n'
 finish
 
 # --- No user in the environment --------------------------------------------
@@ -399,6 +450,16 @@ run "$dir/in"
 expect_line 'No se pudo escribir ListaNotas.txt' 1
 expect_line 'No se pudo escribir MiListaNotas.txt' 1
 [ -e "$tmp/lp.log" ] && fail "a failed report was printed"
+finish
+
+# Standard output on a full disk: the session still runs to the end of its
+# input, then says so on standard error and ends with status 1.
+new_case output_disk_full
+make_env
+(cd "$work" && printf '3\n\n' | timeout "$limit" env -i "${env_args[@]}" "$bin" > /dev/full 2> "$dir/err")
+status=$? ms=0
+[ $status = 1 ] || fail "exit status $status"
+[ "$(cat "$dir/err")" = "No se pudo escribir la salida" ] || fail "standard error: $(head -c 300 "$dir/err")"
 finish
 
 # --- 1,000 commands in one session -----------------------------------------

@@ -1,5 +1,6 @@
 """Drives the real program in a pseudo-terminal: colours, clearing, the
-single-key wait, and the terminal put back on every way out."""
+single-key wait, the terminal put back on every way out and on Ctrl-Z, and
+notes shown but never obeyed."""
 import os
 import pty
 import select
@@ -20,13 +21,13 @@ MENU_END = b" *****************************************\r\n "
 failures = []
 
 
-def launch(extra_env=None):
-    env = {"PATH": "/usr/bin:/bin", "TERM": "xterm", "USERNAME": "ana", "HOME": "/tmp"}
+def launch(extra_env=None, argv=(BIN,)):
+    env = {"PATH": "/usr/bin:/bin", "TERM": "xterm", "USERNAME": "ana", "HOME": "/tmp", "PS1": "$ "}
     env.update(extra_env or {})
     pid, fd = pty.fork()
     if pid == 0:
         os.chdir(WORK)
-        os.execve(BIN, [BIN], env)
+        os.execve(argv[0], list(argv), env)
     return pid, fd
 
 
@@ -84,9 +85,10 @@ def session_single_key_and_clearing():
         time.sleep(0.2)
         check("raw mode during the key-wait", not (lflags(fd) & (termios.ICANON | termios.ECHO)))
         start = len(seen[0])
-        os.write(fd, b"#")  # one key, no Enter
+        key = (b"#", b"\x1b[A", b"\x1bOP")[cycle]  # one key, no Enter: #, up arrow, F1
+        os.write(fd, key)
         check("one key ends the wait", read_until(fd, MENU_END, seen, start), seen)
-        check("key not echoed", b"#" not in seen[0][start:], seen)
+        check("key not echoed", key not in seen[0][start:], seen)
         check("terminal mode back after the key", lflags(fd) & termios.ICANON and lflags(fd) & termios.ECHO)
         check("cleared only before the fourth menu", (CLEAR in seen[0]) == (cycle == 2), seen)
     check("the fourth menu follows the clearing", CLEAR + b"                  Kelvra    \r\n" in seen[0], seen)
@@ -145,12 +147,70 @@ def session_enter_leaves_notification_mode():
     check("the key after it brings the menu", read_until(fd, MENU_END, seen, len(seen[0])), seen)
     os.write(fd, b"\x04")
     drain(fd, seen, 1.0)
+
+
+def session_note_with_control_characters():
+    """A loaded note that would retitle the window and hide what follows."""
+    note = b"\x1b]2;Titulo\x07-\n14:30-\n\x1b[8mOculto\xc2\x9b\x7f-\n"
+    with open(os.path.join(WORK, "NotasGuardadas.txt"), "wb") as f:
+        f.write(note)
+    pid, fd = launch()
+    seen = [b""]
+    read_until(fd, MENU_END, seen)
+    for typed in (b"6\n", b"#", b"3\n", b"#", b"5\n"):
+        os.write(fd, typed)
+        read_until(fd, PAUSE if typed.endswith(b"\n") else MENU_END, seen, len(seen[0]))
+    check("control characters shown as stand-ins",
+          b" ?]2;Titulo? | 14:30 | ?[8mOculto?? \r\n" in seen[0], seen)
+    check("no control character of the note sent", b"\x07" not in seen[0] and b"\x1b]" not in seen[0]
+          and b"\x1b[8m" not in seen[0] and b"\x9b" not in seen[0], seen)
+    with open(os.path.join(WORK, "MiListaNotas.txt"), "rb") as f:
+        check("the report keeps the bytes", b" \x1b]2;Titulo\x07 | 14:30 | \x1b[8mOculto\xc2\x9b\x7f \n" in f.read())
+    os.kill(pid, signal.SIGTERM)
+    wait_status(pid)
+    os.close(fd)
+
+
+def session_ctrl_z_under_a_shell():
+    """A shell that does not put the terminal back itself, then a key of
+    two bytes at the resumed key-wait."""
+    pid, fd = launch(argv=("/bin/dash", "-i"))
+    seen = [b""]
+    read_until(fd, b"$ ", seen)
+    os.write(fd, BIN.encode() + b"\n")
+    read_until(fd, MENU_END, seen)
+    os.write(fd, b"5\n")
+    read_until(fd, PAUSE, seen)
+    time.sleep(0.2)
+    start = len(seen[0])
+    os.write(fd, b"\x1a")
+    check("Ctrl-Z gives the shell its prompt", read_until(fd, b"$ ", seen, start), seen)
+    time.sleep(0.2)
+    check("Ctrl-Z resets the colours", RESET in seen[0][start:], seen)
+    check("Ctrl-Z restores the terminal mode", lflags(fd) & termios.ICANON and lflags(fd) & termios.ECHO)
+    start = len(seen[0])
+    os.write(fd, b"fg\n")
+    read_until(fd, RED, seen, start)
+    time.sleep(0.2)
+    check("fg sets the colour again", RED in seen[0][start:], seen)
+    check("fg sets the key-wait's mode again", not (lflags(fd) & (termios.ICANON | termios.ECHO)))
+    start = len(seen[0])
+    os.write(fd, "ñ".encode())
+    check("one key of two bytes ends the wait", read_until(fd, MENU_END, seen, start), seen)
+    os.write(fd, b"3\n")
+    check("the next choice is taken", read_until(fd, PAUSE, seen, start), seen)
+    check("nothing of the key left over", b"No oprimio" not in seen[0][start:], seen)
+    os.write(fd, b"#\x04")
+    read_until(fd, b"$ ", seen, len(seen[0]))
+    os.write(fd, b"exit\n")
     wait_status(pid)
     os.close(fd)
 
 
 session_single_key_and_clearing()
 session_enter_leaves_notification_mode()
+session_note_with_control_characters()
+session_ctrl_z_under_a_shell()
 for s in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
     session_signal_during_key_wait(s)
 session_no_color()

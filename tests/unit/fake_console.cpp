@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -69,6 +70,21 @@ static int fake_print(const char* path) {
     return DONE;
 }
 
+static FILE* fake_create_temp_file(const char* beside, char* path, size_t size) {
+    if (the_fake.temp_fails || snprintf(path, size, "%s.XXXXXX", beside) >= (int)size)
+        return nullptr;
+    int fd = mkstemp(path);
+    return fd < 0 ? nullptr : fdopen(fd, "w");
+}
+
+static int fake_open_file(const char* path, FILE** file) {
+    struct stat st;
+    if ((*file = fopen(path, "rb")) == nullptr) return CALL_FAILED;
+    if (fstat(fileno(*file), &st) == 0 && S_ISREG(st.st_mode)) return DONE;
+    fclose(*file);
+    return NOT_A_FILE;
+}
+
 static int fake_sync_file(FILE* file) {
     return fflush(file) == 0 ? the_fake.sync_result : CALL_FAILED;
 }
@@ -85,19 +101,10 @@ static int fake_home_folder(char* path, size_t size) {
 }
 
 const Console* fake_console_reset() {
-    the_fake.ops = Console{fake_cls,
-                           fake_color,
-                           fake_is_terminal,
-                           fake_read_key,
-                           fake_drop_typed_keys,
-                           fake_local_time,
-                           fake_box,
-                           fake_wait,
-                           fake_print,
-                           fake_sync_file,
-                           fake_replace_file,
-                           fake_home_folder,
-                           '/'};
+    the_fake.ops = Console{
+        fake_cls,        fake_color,     fake_is_terminal,  fake_read_key,    fake_drop_typed_keys,
+        fake_local_time, fake_box,       fake_wait,         fake_print,       fake_create_temp_file,
+        fake_open_file,  fake_sync_file, fake_replace_file, fake_home_folder, '/'};
     memset(&the_fake.clock, 0, sizeof the_fake.clock);
     the_fake.clock.tm_mday = 5;
     the_fake.clock.tm_mon = 11;
@@ -111,6 +118,7 @@ const Console* fake_console_reset() {
     the_fake.boxes.clear();
     the_fake.keys.clear();
     the_fake.printed.clear();
+    the_fake.temp_fails = false;
     the_fake.sync_result = DONE;
     the_fake.replace_result = DONE;
     the_fake.home = "/nonexistent";

@@ -17,6 +17,7 @@ struct FakeConsole {
     std::vector<std::string> boxes;    // "caption|text" of each box shown
     std::vector<std::string> keys;     // the line each key-wait took
     std::vector<std::string> printed;  // the files handed to the printer
+    bool temp_fails;                   // create_temp_file creates nothing
     int sync_result, replace_result;   // what sync_file and replace_file answer
     std::string home;                  // the user's folder; empty when none
     std::vector<int> clock_steps;  // seconds successive waits move the clock (then their own time)
@@ -29,8 +30,8 @@ struct FakeConsole {
 // The fake that the function pointers reach.
 FakeConsole& fake_console();
 
-// Resets the fake to: 05/12/26 23:14:07, boxes acknowledged, files synced
-// and replaced, the home folder /nonexistent.
+// Resets the fake to: 05/12/26 23:14:07, boxes acknowledged, files created,
+// synced and replaced, the home folder /nonexistent.
 const Console* fake_console_reset();
 
 // Moves the test into a fresh empty directory for its lifetime, so commands

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kFile = "NotasGuardadas.txt", kTemp = kFile + ".tmp";
+const std::string kFile = "NotasGuardadas.txt";
 
 using Note = std::vector<std::string>;  // name, time, description
 using NoteList = std::vector<Note>;
@@ -125,25 +125,28 @@ TEST(SavedNotes, SaveWritesEachFieldWithOneHyphenAndLoadTakesWholeLinesBack) {
 }
 
 // A save that fails at any step through the system leaves the previous file
-// as it was and no temporary file behind; an import with no user folder says
+// as it was and no temporary file of its own behind; an import with no user folder says
 // so and adds nothing.
 TEST(SavedNotes, FailuresOfTheSystemAreReportedAndTouchNothing) {
     const std::string previous = "Vieja-\n08:00-\nNo tocar-\n";
     const std::string no_save = "No se pudieron guardar las notas\n";
     struct Case {
+        bool temp_fails;
         int sync, replace;
         const char* home;
         bool import;
         std::string output;
     } cases[] = {
-        {CALL_FAILED, DONE, "/nonexistent", false, no_save},
-        {DONE, CALL_FAILED, "/nonexistent", false, no_save},
-        {DONE, DONE, "", true, "No se encontro la carpeta del usuario\n"},
+        {true, DONE, DONE, "/nonexistent", false, no_save},
+        {false, CALL_FAILED, DONE, "/nonexistent", false, no_save},
+        {false, DONE, CALL_FAILED, "/nonexistent", false, no_save},
+        {false, DONE, DONE, "", true, "No se encontro la carpeta del usuario\n"},
     };
     for (const Case& c : cases) {
         ScratchDir scratch;
         std::ofstream(kFile, std::ios::binary) << previous;
         fake_console_reset();
+        fake_console().temp_fails = c.temp_fails;
         fake_console().sync_result = c.sync;
         fake_console().replace_result = c.replace;
         fake_console().home = c.home;
