@@ -4,7 +4,7 @@
 #
 # A case is a folder; every file in it is optional but stdout:
 #   stdin    what is typed (piped to the program)
-#   stdout   the whole expected output
+#   stdout   the whole expected output (without it, `check` judges it)
 #   stderr   the whole expected standard error (default: nothing)
 #   status   the expected exit status (default 0)
 #   args     command-line arguments, one a line
@@ -19,7 +19,11 @@
 #            the working directory, so what they write there is compared too
 #   wrap     one line: a command the program runs under (faketime ...)
 #   setup    a few lines of bash run in the working directory first, for what
-#            files cannot hold; $IN, when it writes it, replaces stdin
+#            files cannot hold; $IN, when it writes it, replaces stdin; what
+#            it makes there is not compared unless the program changes it
+#   check    a few lines of bash run in the working directory afterwards
+#            ($OUT is the output); a failing line fails the case
+#   timeout  seconds the session may take (default 60)
 # Timestamps (DD/MM/YY HH:MM:SS) are masked in the output and in the files.
 # KELVRA_RUNNER (e.g. wine) runs the program; KELVRA_CRLF=1 reads CR LF in
 # its output and files as LF; KELVRA_BLESS=1 writes the expectations instead.
@@ -65,16 +69,27 @@ runner=()
 
 input=$case_dir/stdin
 [ -f "$input" ] || input=/dev/null
+# Every entry of the working directory with what it holds (a regular file's
+# checksum, "-" for the others), so what the setup made can be told apart.
+snap() {
+    (cd "$work" 2> /dev/null || exit 0
+        find . ! -type d ! -type f | sed 's/$/ -/'
+        find . -type f -exec md5sum {} + | awk '{ print $2, $1 }') | sort
+}
+before=$(snap)
 if [ -f "$case_dir/setup" ]; then
     (cd "$work" && IN=$tmp/stdin HOME_DIR=$home BIN=$bin . "$case_dir/setup") || exit 1
     [ -f "$tmp/stdin" ] && input=$tmp/stdin
 fi
-# Links, pipes and devices the setup made stay out of the comparison.
-made=$(cd "$work" && find . ! -type d ! -type f | sort)
+made=$(comm -13 <(echo "$before") <(snap))
+limit=60
+[ -f "$case_dir/timeout" ] && limit=$(cat "$case_dir/timeout")
 
-(cd "$work" && timeout 60 env -i "${env_args[@]}" "${wrap[@]}" "${runner[@]}" "$bin" "${args[@]}" \
+(cd "$work" && timeout "$limit" env -i "${env_args[@]}" "${wrap[@]}" "${runner[@]}" "$bin" "${args[@]}" \
     < "$input" > "$tmp/out" 2> "$tmp/err")
 status=$?
+# What the working directory holds now, but what the setup made unchanged.
+have=$(comm -23 <(snap) <(echo "$made") | cut -d' ' -f1)
 
 # What is compared: timestamps masked, and CR LF read as LF when asked.
 # The user's folder reads as @HOME@.
@@ -91,8 +106,8 @@ if [ "${KELVRA_BLESS:-0}" = 1 ]; then
     [ "$status" = 0 ] || echo "$status" > "$case_dir/status"
     rm -rf "$case_dir/after"
     mkdir -p "$case_dir/after"
-    for f in $(cd "$work" && find . -type f); do
-        mkdir -p "$case_dir/after/$(dirname "$f")" && seen "$work/$f" > "$case_dir/after/$f"
+    for f in $have; do
+        [ -f "$work/$f" ] && mkdir -p "$case_dir/after/$(dirname "$f")" && seen "$work/$f" > "$case_dir/after/$f"
     done
     [ -d "$case_dir/before" ] && diff -r -q "$case_dir/before" "$case_dir/after" > /dev/null && rm -rf "$case_dir/after"
     [ -n "$(ls -A "$case_dir/after" 2> /dev/null)" ] || rm -rf "$case_dir/after"
@@ -110,7 +125,10 @@ want_err=/dev/null
 if ! cmp -s <(seen "$tmp/err") "$want_err"; then
     echo "standard error differs:"; diff <(seen "$tmp/err" | head -c 2000 | cat -A) <(cat -A "$want_err"); fail=1
 fi
-if ! cmp -s <(seen "$tmp/out") "$case_dir/stdout"; then
+if [ -f "$case_dir/check" ] && ! (cd "$work" && OUT=$tmp/out bash -e "$case_dir/check"); then
+    echo "check failed"; fail=1
+fi
+if [ -f "$case_dir/stdout" ] && ! cmp -s <(seen "$tmp/out") "$case_dir/stdout"; then
     echo "output differs from $case_dir/stdout:"
     diff <(seen "$tmp/out" | cat -A) <(cat -A "$case_dir/stdout") | head -40; fail=1
 fi
@@ -119,7 +137,6 @@ expected_files=$case_dir/after
 [ -d "$expected_files" ] || expected_files=$case_dir/before
 want=""
 [ -d "$expected_files" ] && want=$(cd "$expected_files" && find . -type f | sort)
-have=$(cd "$work" && find . ! -type d | sort | comm -23 - <(echo "$made"))
 if [ "$want" != "$have" ]; then
     echo "files in the working directory differ:"; diff <(echo "$want") <(echo "$have"); fail=1
 fi
