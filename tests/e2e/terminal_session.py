@@ -14,6 +14,7 @@ import time
 BIN = os.path.abspath(sys.argv[1])
 WORK = tempfile.mkdtemp(prefix="kelvra-tty-")  # option 5 writes its report here
 RED = b"\x1b[0;31;40m"
+YELLOW = b"\x1b[0;33;40m"
 RESET = b"\x1b[0m"
 CLEAR = b"\x1b[2J\x1b[H"
 PAUSE = b"Presione una tecla para continuar . . . "
@@ -80,7 +81,7 @@ def session_single_key_and_clearing():
     check("starts red, then greets", read_until(fd, MENU_END, seen) and seen[0].startswith(RED + b" Bienvenido!"), seen)
     for cycle in range(3):
         start = len(seen[0])
-        os.write(fd, b"5\n")
+        os.write(fd, (b"5\n", b"5\n", b"9\n")[cycle])
         check("key-wait %d shown" % cycle, read_until(fd, PAUSE, seen, start), seen)
         time.sleep(0.2)
         check("raw mode during the key-wait", not (lflags(fd) & (termios.ICANON | termios.ECHO)))
@@ -92,6 +93,7 @@ def session_single_key_and_clearing():
         check("terminal mode back after the key", lflags(fd) & termios.ICANON and lflags(fd) & termios.ECHO)
         check("cleared only before the fourth menu", (CLEAR in seen[0]) == (cycle == 2), seen)
     check("the fourth menu follows the clearing", CLEAR + b"                  Kelvra    \r\n" in seen[0], seen)
+    check("option 9 turns the text yellow for good", YELLOW in seen[0] and RED not in seen[0].split(YELLOW)[-1], seen)
     os.write(fd, b"\x04")  # end of input at the menu
     drain(fd, seen, 1.0)
     status = wait_status(pid)

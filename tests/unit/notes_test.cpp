@@ -1,0 +1,52 @@
+// The bounded line reader at its limits: sessions of the real program
+// (tests/e2e) cover the menu and the note entry built on it.
+#include "notes/notes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fake_console.h"
+
+namespace {
+
+struct LineResult {
+    long len;
+    char cell[4];
+};
+
+void read_one_line(FILE* in, FILE* out, void* result) {
+    LineResult* r = static_cast<LineResult*>(result);
+    r->len = notes_read_line(in, r->cell, sizeof r->cell);
+    int c;
+    while ((c = getc(in)) != EOF) fputc(c, out);
+}
+
+}  // namespace
+
+TEST(TextHelpers, ReadLineTakesWholeLinesAndDropsTheLineEnd) {
+    struct Case {
+        std::string input;
+        long len;
+        std::string cell, rest;
+    } cases[] = {
+        {"", -1, "", ""},
+        {"\n", 0, "", ""},
+        {"ab\nc", 2, "ab", "c"},
+        {"abc\n", 3, "abc", ""},
+        {"abcdef\nz", 6, "abc", "z"},
+        {"ab\r\nz", 2, "ab", "z"},
+        {"a\rb\n", 3, "a\rb", ""},
+        {"ab\r", 3, "ab\r", ""},
+        {"\r", 1, "\r", ""},
+        {"ab", 2, "ab", ""},
+        {std::string("a\0b\n", 4), 3, "a", ""},
+    };
+    for (const Case& c : cases) {
+        LineResult r{};
+        std::string rest = run_with_streams(c.input, read_one_line, &r);
+        EXPECT_EQ(r.len, c.len) << c.input;
+        EXPECT_EQ(std::string(r.cell), c.cell) << c.input;
+        EXPECT_EQ(rest, c.rest) << c.input;
+    }
+}
