@@ -85,32 +85,6 @@ TEST(Notify, ConsoleBoxWrapsItsTextAtSixtyColumns) {
                        row(std::string(24, ' ') + "[ Aceptar ]", 35) + rule);
 }
 
-// On a desktop the box is zenity's warning dialog: OK (0) and closing it (1)
-// acknowledge it; 1 with the display error, another status or a death
-// mean no box was shown, and what zenity said stays off the terminal.
-TEST(Notify, DesktopBoxIsAcknowledgedWhenZenityAnswersOkOrClosed) {
-    ScratchDir scratch;
-    const std::string path = getenv("PATH");
-    setenv("PATH", (scratch.path + ":" + path).c_str(), 1);
-    setenv("DISPLAY", ":0", 1);
-    const std::pair<const char*, int> cases[] = {
-        {"exit 0", DONE},
-        {"echo 'Gtk-Message: mapped without a transient parent' >&2; exit 1", DONE},
-        {"echo '(zenity:9): Gtk-WARNING **: cannot open display: :0' >&2; exit 1", CALL_FAILED},
-        {"exit 5", CALL_FAILED},
-        {"kill -9 $$", CALL_FAILED},
-    };
-    for (const auto& c : cases) {
-        std::ofstream(scratch.path + "/zenity") << "#!/bin/sh\n" << c.first << "\n";
-        chmod((scratch.path + "/zenity").c_str(), 0755);
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(console_system()->box("t", "c"), c.second) << c.first;
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.first;
-    }
-    unsetenv("DISPLAY");
-    setenv("PATH", path.c_str(), 1);
-}
-
 // At a terminal Enter leaves at once; the end of input, from a terminal or a
 // pipe, ends the wait at once; a line waiting in a pipe is left for later.
 TEST(Notify, WaitSleepsItsTimeWithoutCpuUnlessEnterOrTheEndOfInputComes) {
