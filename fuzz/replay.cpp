@@ -26,8 +26,10 @@ int main(int argc, char** argv) {
     int replayed = 0;
     for (int k = 1; k < argc; k++) {
         DIR* dir = opendir(argv[k]);
-        for (dirent* e; dir != nullptr && (e = readdir(dir)) != nullptr;)
-            if (e->d_name[0] != '.') replayed += replay_file(std::string(argv[k]) + "/" + e->d_name);
+        for (dirent* e; dir != nullptr && (e = readdir(dir)) != nullptr;) {
+            if (e->d_name[0] != '.')
+                replayed += replay_file(std::string(argv[k]) + "/" + e->d_name);
+        }
         if (dir != nullptr) closedir(dir);
     }
     printf("replayed %d inputs\n", replayed);

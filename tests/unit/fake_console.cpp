@@ -29,12 +29,7 @@ static int fake_is_terminal(FILE*) {
 
 // Like the real key-wait from a pipe: one line is one key.
 static int fake_read_key(FILE* in) {
-    std::string line;
-    int c = getc(in);
-    if (c == EOF) return INPUT_END;
-    for (; c != EOF && c != '\n'; c = getc(in)) line += char(c);
-    the_fake.keys.push_back(line);
-    return DONE;
+    return notes_read_line(in, nullptr, 0) < 0 ? INPUT_END : DONE;
 }
 
 static void fake_drop_typed_keys(FILE*) {}
@@ -53,8 +48,6 @@ static int fake_box(const char* text, const char* caption) {
 
 static int fake_wait(int ms, FILE*) {
     the_fake.waits++;
-    the_fake.last_wait_ms = ms;
-    if (the_fake.max_waits > 0 && the_fake.waits >= the_fake.max_waits) the_fake.stop = true;
     int step = ms / 1000;
     if (!the_fake.clock_steps.empty()) {
         step = the_fake.clock_steps.front();
@@ -62,11 +55,10 @@ static int fake_wait(int ms, FILE*) {
     }
     the_fake.clock.tm_sec += step;
     mktime(&the_fake.clock);  // carries seconds into minutes and hours
-    return the_fake.stop ? USER_LEFT : DONE;
+    return the_fake.waits >= the_fake.max_waits ? USER_LEFT : DONE;
 }
 
-static int fake_print(const char* path) {
-    the_fake.printed.push_back(path);
+static int fake_print(const char*) {
     return DONE;
 }
 
@@ -116,17 +108,42 @@ const Console* fake_console_reset() {
     the_fake.box_results.clear();
     the_fake.clock_steps.clear();
     the_fake.boxes.clear();
-    the_fake.keys.clear();
-    the_fake.printed.clear();
     the_fake.temp_fails = false;
     the_fake.sync_result = DONE;
     the_fake.replace_result = DONE;
     the_fake.home = "/nonexistent";
     the_fake.waits = 0;
-    the_fake.last_wait_ms = 0;
     the_fake.max_waits = 100;
-    the_fake.stop = false;
     return &the_fake.ops;
+}
+
+static const char* cell_fault(const char* cell, size_t size) {
+    const char* end = static_cast<const char*>(memchr(cell, '\0', size));
+    if (end == nullptr) return "a cell is not terminated";
+    if (memchr(cell, '\n', size_t(end - cell)) != nullptr) return "a cell holds a line end";
+    return nullptr;
+}
+
+static bool all_fill(const char* cell, size_t size, char fill) {
+    for (size_t b = 0; b < size; b++)
+        if (cell[b] != fill) return false;
+    return true;
+}
+
+const char* table_fault(const Notes& t, char fill, bool partial_row) {
+    if (t.indN < 0 || t.indN > MAX_NOTES) return "the count is outside the table";
+    for (int row = 0; row < MAX_NOTES; row++) {
+        const char* cells[] = {t.TitNot[row], t.hora[row], t.descr[row]};
+        const size_t sizes[] = {NAME_CELL, TIME_CELL, DESC_CELL};
+        for (int k = 0; k < 3; k++) {
+            const bool counted = row < t.indN;
+            if (!counted && all_fill(cells[k], sizes[k], fill)) continue;
+            if (!counted && !(partial_row && row == t.indN))
+                return "a row past the count was written";
+            if (const char* fault = cell_fault(cells[k], sizes[k])) return fault;
+        }
+    }
+    return nullptr;
 }
 
 std::string run_with_streams(const std::string& input, void (*fn)(FILE* in, FILE* out, void* ctx),
