@@ -77,6 +77,16 @@ static int fuzz_is_terminal(FILE* /*f*/) {
 
 static void fuzz_drop_typed_keys(FILE* /*in*/) {}
 
+static int fuzz_read_byte(FILE* in) {
+    return getc(in);
+}
+
+static void fuzz_unread_byte(int c, FILE* in) {
+    ungetc(c, in);
+}
+
+static void fuzz_legacy_to_utf8(char* /*line*/, size_t /*size*/) {}
+
 // 05/12/26 14:30:00 plus the waits so far: notes timed 14:30 come due.
 static void fuzz_local_time(struct tm* now) {
     memset(now, 0, sizeof *now);
@@ -118,8 +128,21 @@ static int fuzz_home_folder(char* path, size_t size) {
 }
 
 static const Console kFuzzConsole = {
-    fuzz_cls, fuzz_color, fuzz_is_terminal, fuzz_read_key,  fuzz_drop_typed_keys, fuzz_local_time,
-    fuzz_box, fuzz_wait,  fuzz_print,       fuzz_sync_file, fuzz_replace_file,    fuzz_home_folder,
+    fuzz_cls,
+    fuzz_color,
+    fuzz_is_terminal,
+    fuzz_read_key,
+    fuzz_drop_typed_keys,
+    fuzz_read_byte,
+    fuzz_unread_byte,
+    fuzz_local_time,
+    fuzz_box,
+    fuzz_wait,
+    fuzz_print,
+    fuzz_sync_file,
+    fuzz_replace_file,
+    fuzz_home_folder,
+    fuzz_legacy_to_utf8,
     '/',
 };
 

@@ -54,8 +54,11 @@ int saved_notes_save(FILE* out, const Console* con, const Notes* notas) {
 // Every field was written followed by one "-", so exactly one comes off the
 // end; hyphens inside the text are the user's own. A line with no final "-"
 // is taken whole. A line that did not fit in `c` has lost its end already.
-static void take_field(char* field, size_t size, char* c, long len) {
+// A line that is not UTF-8 comes from an older build that saved in the
+// console's code page; the console layer converts it where that applies.
+static void take_field(char* field, size_t size, char* c, long len, const Console* con) {
     if (len > 0 && len < LINE_CELL && c[len - 1] == '-') c[len - 1] = '\0';
+    con->legacy_to_utf8(c, LINE_CELL);
     notes_copy_cell(field, size, c);
 }
 
@@ -69,7 +72,7 @@ static void append_note(Notes* notas, const char* name, const char* time, const 
 
 // Lines are whole lines however long, so a long description can never shift
 // the following lines into the wrong fields.
-int saved_notes_read(FILE* file, Notes* notas, int* not_loaded) {
+int saved_notes_read(FILE* file, const Console* con, Notes* notas, int* not_loaded) {
     char c[LINE_CELL];
     char notAuxN[NAME_CELL] = "";
     char notAuxH[TIME_CELL] = "";
@@ -78,14 +81,14 @@ int saved_notes_read(FILE* file, Notes* notas, int* not_loaded) {
     int added = 0;
     long len;
     *not_loaded = 0;
-    while ((len = notes_read_line(file, c, sizeof c)) >= 0) {
+    while ((len = notes_read_line(file, con, c, sizeof c)) >= 0) {
         l++;
         if (l == 1) {
-            take_field(notAuxN, sizeof notAuxN, c, len);
+            take_field(notAuxN, sizeof notAuxN, c, len, con);
         } else if (l == 2) {
-            take_field(notAuxH, sizeof notAuxH, c, len);
+            take_field(notAuxH, sizeof notAuxH, c, len, con);
         } else {
-            take_field(notAuxD, sizeof notAuxD, c, len);
+            take_field(notAuxD, sizeof notAuxD, c, len, con);
             l = 0;
             if (notas->indN >= 0 && notas->indN < MAX_NOTES) {
                 append_note(notas, notAuxN, notAuxH, notAuxD);
@@ -101,7 +104,8 @@ int saved_notes_read(FILE* file, Notes* notas, int* not_loaded) {
 // Reads into a copy of the table, so a file that fails half way adds nothing.
 // Binary mode: the reader itself takes LF and CR LF, so a file reads the same
 // on every system, whichever wrote it.
-static int load_from(FILE* out, Notes* notas, const char* path, const char* confirmation) {
+static int load_from(FILE* out, const Console* con, Notes* notas, const char* path,
+                     const char* confirmation) {
     FILE* file = fopen(path, "rb");
     if (file == nullptr) {
         fprintf(out, "No se pudo abrir %s\n", path);
@@ -109,7 +113,7 @@ static int load_from(FILE* out, Notes* notas, const char* path, const char* conf
     }
     Notes leidas = *notas;
     int not_loaded = 0;
-    int added = saved_notes_read(file, &leidas, &not_loaded);
+    int added = saved_notes_read(file, con, &leidas, &not_loaded);
     fclose(file);
     if (added < 0) {
         fprintf(out, "No se pudo leer %s\n", path);
@@ -123,8 +127,7 @@ static int load_from(FILE* out, Notes* notas, const char* path, const char* conf
 }
 
 int saved_notes_load(FILE* out, const Console* con, Notes* notas) {
-    (void)con;
-    return load_from(out, notas, kSavedFile, "Notas Cargadas correctamente\n");
+    return load_from(out, con, notas, kSavedFile, "Notas Cargadas correctamente\n");
 }
 
 // The user's folder, then Documents, Kelvra and the saved file's name, built
@@ -145,5 +148,5 @@ int saved_notes_import(FILE* out, const Console* con, Notes* notas) {
         fprintf(out, "No se pudo abrir %s\n", path);
         return CALL_FAILED;
     }
-    return load_from(out, notas, path, "Notas Importadas correctamente\n");
+    return load_from(out, con, notas, path, "Notas Importadas correctamente\n");
 }

@@ -38,6 +38,16 @@ static int fake_read_key(FILE* in) {
 
 static void fake_drop_typed_keys(FILE*) {}
 
+static int fake_read_byte(FILE* in) {
+    return getc(in);
+}
+
+static void fake_unread_byte(int c, FILE* in) {
+    ungetc(c, in);
+}
+
+static void fake_legacy_to_utf8(char*, size_t) {}
+
 static void fake_local_time(struct tm* now) {
     *now = the_fake.clock;
 }
@@ -85,6 +95,8 @@ const Console* fake_console_reset() {
                            fake_is_terminal,
                            fake_read_key,
                            fake_drop_typed_keys,
+                           fake_read_byte,
+                           fake_unread_byte,
                            fake_local_time,
                            fake_box,
                            fake_wait,
@@ -92,6 +104,7 @@ const Console* fake_console_reset() {
                            fake_sync_file,
                            fake_replace_file,
                            fake_home_folder,
+                           fake_legacy_to_utf8,
                            '/'};
     memset(&the_fake.clock, 0, sizeof the_fake.clock);
     the_fake.clock.tm_mday = 5;

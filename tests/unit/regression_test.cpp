@@ -46,7 +46,7 @@ void run_menu(FILE* in, FILE* out, void*) {
 }
 
 void read_saved(FILE* in, FILE*, void* not_loaded) {
-    saved_notes_read(in, &table, static_cast<int*>(not_loaded));
+    saved_notes_read(in, fake_console_reset(), &table, static_cast<int*>(not_loaded));
 }
 
 }  // namespace
