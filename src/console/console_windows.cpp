@@ -34,12 +34,17 @@ static const WORD kRedOnBlack = FOREGROUND_RED;
 static const WORD kYellowOnBlack = FOREGROUND_RED | FOREGROUND_GREEN;
 
 enum {
-    TEXT_CELL = 1024,   // the longest text converted in one piece
-    TYPED_CHUNK = 256,  // UTF-16 units taken from the console per read
-    UTF8_PER_UNIT = 3,  // UTF-8 bytes one UTF-16 unit can need
-    PUMP_CHUNK = 4096,  // bytes the output pump takes per read
-    UTF8_LONGEST = 4,   // bytes of the longest UTF-8 character
-    CTRL_Z = 0x1A,      // typed at a console, it ends the input
+    TEXT_CELL = 1024,       // the longest text converted in one piece
+    TYPED_CHUNK = 256,      // UTF-16 units taken from the console per read
+    UTF8_PER_UNIT = 3,      // UTF-8 bytes one UTF-16 unit can need
+    PUMP_CHUNK = 4096,      // bytes the output pump takes per read
+    UTF8_LONGEST = 4,       // bytes of the longest UTF-8 character
+    UTF8_TAIL_MASK = 0xC0,  // tail bytes are 10xxxxxx,
+    UTF8_TAIL = 0x80,
+    UTF8_LEAD_2 = 0xC0,  // leads 110xxxxx, 1110xxxx, 11110xxx
+    UTF8_LEAD_3 = 0xE0,
+    UTF8_LEAD_4 = 0xF0,
+    CTRL_Z = 0x1A,  // typed at a console, it ends the input
     SURROGATE_HIGH = 0xD800,
     SURROGATE_LOW = 0xDC00  // one past the high surrogates
 };
@@ -99,8 +104,8 @@ static int windows_is_terminal(FILE* f) {
 static size_t whole_utf8(const char* text, size_t len) {
     for (size_t back = 1; back <= len && back < UTF8_LONGEST; back++) {
         unsigned char c = (unsigned char)text[len - back];
-        if ((c & 0xC0) == 0x80) continue;
-        size_t wanted = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        if ((c & UTF8_TAIL_MASK) == UTF8_TAIL) continue;
+        size_t wanted = c >= UTF8_LEAD_4 ? 4 : c >= UTF8_LEAD_3 ? 3 : c >= UTF8_LEAD_2 ? 2 : 1;
         return wanted > back ? len - back : len;
     }
     return len;
@@ -120,7 +125,8 @@ static DWORD WINAPI pump_output(LPVOID unused) {
     size_t held = 0;
     DWORD got = 0;
     while (ReadFile(pump_read, bytes + held, PUMP_CHUNK, &got, NULL) && got > 0) {
-        size_t end = held + got, start = 0;
+        size_t end = held + got;
+        size_t start = 0;
         for (size_t k = 0; k < end; k++) {
             if (bytes[k] != '\0') continue;
             write_console_utf8(bytes + start, k - start);

@@ -11,6 +11,7 @@
 #   after/   the files the working directory must hold at the end, byte for
 #            byte; without it the directory must stay as `before/` left it
 #   status   optional expected exit status (default 0)
+#   faketime optional clock for faketime -f, so a note can come due
 # Timestamps (DD/MM/YY HH:MM:SS) are masked in the output and in the files.
 set -u
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -30,7 +31,16 @@ fi
 [ -n "${ASAN_OPTIONS:-}" ] && env_args+=("ASAN_OPTIONS=$ASAN_OPTIONS")
 [ -n "${UBSAN_OPTIONS:-}" ] && env_args+=("UBSAN_OPTIONS=$UBSAN_OPTIONS")
 
-(cd "$work" && timeout 20 env -i "${env_args[@]}" "$bin" < "$case_dir/stdin" > "$tmp/out" 2> "$tmp/err")
+run=("$bin")
+if [ -f "$case_dir/faketime" ]; then
+    if grep -qa __asan_init "$bin"; then
+        echo "skipped: faketime's preloaded library cannot run under AddressSanitizer"
+        exit 0
+    fi
+    command -v faketime > /dev/null || { echo "faketime is not installed"; exit 1; }
+    run=(faketime -f "$(cat "$case_dir/faketime")" "$bin")
+fi
+(cd "$work" && timeout 20 env -i "${env_args[@]}" "${run[@]}" < "$case_dir/stdin" > "$tmp/out" 2> "$tmp/err")
 status=$?
 
 mask() { sed -E 's#[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}#DD/MM/YY HH:MM:SS#g' "$1"; }
