@@ -17,10 +17,11 @@ int main() {
     for (int tries = 0; tries < 600; tries++) {
         // #32770 is the class of dialog boxes, message boxes among them.
         HWND box = FindWindowW(L"#32770", NULL);
-        if (box != NULL) {
-            wchar_t caption[1024];
+        wchar_t caption[1024];
+        // A box is read once it is up: while it is being made its texts
+        // may still be empty.
+        if (box != NULL && IsWindowVisible(box) && GetWindowTextW(box, caption, 1024) > 0) {
             wchar_t text[1024];
-            GetWindowTextW(box, caption, 1024);
             // 0xFFFF: the static control that holds a message box's text.
             GetDlgItemTextW(box, 0xFFFF, text, 1024);
             write_utf8_line(caption);
