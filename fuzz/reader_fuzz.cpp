@@ -56,7 +56,7 @@ static void check_round_trip(const Notes* table) {
     memset(&copy, 0, sizeof copy);
     int not_loaded = -1;
     FILE* in = open_bytes(reinterpret_cast<const uint8_t*>(saved), saved_size);
-    FUZZ_CHECK(saved_notes_read(in, &copy, &not_loaded) == table->indN);
+    FUZZ_CHECK(saved_notes_read(in, console_system(), &copy, &not_loaded) == table->indN);
     fclose(in);
     free(saved);
     FUZZ_CHECK(not_loaded == 0);
@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     memset(&first, 0, sizeof first);
     int not_loaded = -1;
     FILE* file = open_bytes(data, size);
-    int added = saved_notes_read(file, &first, &not_loaded);
+    int added = saved_notes_read(file, console_system(), &first, &not_loaded);
     fclose(file);
     FUZZ_CHECK(added >= 0);
     FUZZ_CHECK(added == first.indN);
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const int before = first.indN;
     file = open_bytes(data, size);
-    added = saved_notes_read(file, &first, &not_loaded);
+    added = saved_notes_read(file, console_system(), &first, &not_loaded);
     fclose(file);
     FUZZ_CHECK(added >= 0);
     FUZZ_CHECK(first.indN == before + added);

@@ -41,6 +41,12 @@ struct Console {
     int (*read_key)(FILE* in);
     // Forgets the keys typed at a terminal and not read yet.
     void (*drop_typed_keys)(FILE* in);
+    // The next byte of `in`, as getc gives it, or EOF. Typed text comes as
+    // UTF-8 whatever the console's own code page; a pipe or a file gives its
+    // bytes as they are.
+    int (*read_byte)(FILE* in);
+    // Gives back the byte `c` that read_byte just gave, as ungetc does.
+    void (*unread_byte)(int c, FILE* in);
     // Current local calendar time.
     void (*local_time)(struct tm* now);
     // The desktop's modal warning box, `text` as its text and `caption` as its
@@ -79,6 +85,11 @@ struct Console {
     // Writes the user's own folder into `path`. Returns DONE, or CALL_FAILED
     // when none is known or it does not fit in `size` bytes.
     int (*home_folder)(char* path, size_t size);
+    // Where a text line read from a file is not valid UTF-8, it was written
+    // in the system's older code page for text consoles: converts it to
+    // UTF-8 in place, cut at a whole character to fit `size` bytes. Where
+    // the system has no such code page the line is left as it is.
+    void (*legacy_to_utf8)(char* line, size_t size);
     // What separates the folders of a path.
     char path_separator;
 };

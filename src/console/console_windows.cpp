@@ -1,5 +1,10 @@
 // The console layer on Windows: the console API on a console, plain text
-// when redirected, MessageBoxA for the warning box and NOTEPAD for printing.
+// when redirected, MessageBoxW for the warning box and NOTEPAD for printing.
+//
+// The program works in UTF-8; the system's wide calls take UTF-16. At a
+// console the text goes through ReadConsoleW and WriteConsoleW, so what is
+// typed and shown does not depend on the console's code page; pipes and
+// files get the program's bytes as they are.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -28,17 +33,147 @@ static volatile LONG saved_input_mode_valid = 0;
 static const WORD kRedOnBlack = FOREGROUND_RED;
 static const WORD kYellowOnBlack = FOREGROUND_RED | FOREGROUND_GREEN;
 
+enum {
+    TEXT_CELL = 1024,       // the longest text converted in one piece
+    TYPED_CHUNK = 256,      // UTF-16 units taken from the console per read
+    UTF8_PER_UNIT = 3,      // UTF-8 bytes one UTF-16 unit can need
+    PUMP_CHUNK = 4096,      // bytes the output pump takes per read
+    UTF8_LONGEST = 4,       // bytes of the longest UTF-8 character
+    UTF8_TAIL_MASK = 0xC0,  // tail bytes are 10xxxxxx,
+    UTF8_TAIL = 0x80,
+    UTF8_LEAD_2 = 0xC0,  // leads 110xxxxx, 1110xxxx, 11110xxx
+    UTF8_LEAD_3 = 0xE0,
+    UTF8_LEAD_4 = 0xF0,
+    CTRL_Z = 0x1A,  // typed at a console, it ends the input
+    SURROGATE_HIGH = 0xD800,
+    SURROGATE_LOW = 0xDC00  // one past the high surrogates
+};
+
+// UTF-8 to UTF-16, `out` always terminated. Returns DONE, or CALL_FAILED
+// when the text does not fit in `size` units.
+static int widen(const char* utf8, wchar_t* out, int size) {
+    if (size <= 0) return CALL_FAILED;
+    if (MultiByteToWideChar(CP_UTF8, 0, utf8, -1, out, size) > 0) return DONE;
+    out[0] = L'\0';
+    return CALL_FAILED;
+}
+
+// UTF-16 to UTF-8, `out` always terminated. Returns DONE, or CALL_FAILED
+// when the text does not fit in `size` bytes.
+static int narrow(const wchar_t* wide, char* out, size_t size) {
+    if (size == 0) return CALL_FAILED;
+    if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, (int)size, NULL, NULL) > 0) return DONE;
+    out[0] = '\0';
+    return CALL_FAILED;
+}
+
 static HANDLE handle_of(FILE* f) {
     int fd = _fileno(f);
     if (fd < 0) return INVALID_HANDLE_VALUE;
     return (HANDLE)_get_osfhandle(fd);
 }
 
-// A console answers GetConsoleMode; pipes, files and NUL do not.
-static int windows_is_terminal(FILE* f) {
+// When standard output is a console, console_start puts a pipe in its place
+// and a thread of ours writes what comes through it to the console with
+// WriteConsoleW. A NUL byte, which the program's text never holds, asks the
+// thread to say when everything before it is on the screen.
+static HANDLE console_out = INVALID_HANDLE_VALUE;
+static HANDLE pump_read = NULL;
+static HANDLE pump_thread = NULL;
+static HANDLE pump_reached_mark = NULL;
+
+static int is_pumped(FILE* f) {
+    return pump_thread != NULL && _fileno(f) == _fileno(stdout);
+}
+
+// The console behind `f`, or INVALID_HANDLE_VALUE when `f` is a pipe, a file
+// or NUL: a console answers GetConsoleMode, they do not.
+static HANDLE console_of(FILE* f) {
+    if (is_pumped(f)) return console_out;
     DWORD mode;
     HANDLE h = handle_of(f);
-    return h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) != 0;
+    return (h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode)) ? h : INVALID_HANDLE_VALUE;
+}
+
+static int windows_is_terminal(FILE* f) {
+    return console_of(f) != INVALID_HANDLE_VALUE;
+}
+
+// Bytes of the first `len` of `text` that end on a whole UTF-8 character;
+// the rest waits for the bytes that complete it.
+static size_t whole_utf8(const char* text, size_t len) {
+    for (size_t back = 1; back <= len && back < UTF8_LONGEST; back++) {
+        unsigned char c = (unsigned char)text[len - back];
+        if ((c & UTF8_TAIL_MASK) == UTF8_TAIL) continue;
+        size_t wanted = c >= UTF8_LEAD_4 ? 4 : c >= UTF8_LEAD_3 ? 3 : c >= UTF8_LEAD_2 ? 2 : 1;
+        return wanted > back ? len - back : len;
+    }
+    return len;
+}
+
+static void write_console_utf8(const char* text, size_t len) {
+    wchar_t wide[PUMP_CHUNK + UTF8_LONGEST];
+    if (len == 0) return;
+    int units = MultiByteToWideChar(CP_UTF8, 0, text, (int)len, wide, PUMP_CHUNK + UTF8_LONGEST);
+    DWORD written = 0;
+    if (units > 0) WriteConsoleW(console_out, wide, (DWORD)units, &written, NULL);
+}
+
+static DWORD WINAPI pump_output(LPVOID unused) {
+    (void)unused;
+    char bytes[PUMP_CHUNK + UTF8_LONGEST];
+    size_t held = 0;
+    DWORD got = 0;
+    while (ReadFile(pump_read, bytes + held, PUMP_CHUNK, &got, NULL) && got > 0) {
+        size_t end = held + got;
+        size_t start = 0;
+        for (size_t k = 0; k < end; k++) {
+            if (bytes[k] != '\0') continue;
+            write_console_utf8(bytes + start, k - start);
+            SetEvent(pump_reached_mark);
+            start = k + 1;
+        }
+        size_t whole = start + whole_utf8(bytes + start, end - start);
+        write_console_utf8(bytes + start, whole - start);
+        held = end - whole;
+        memmove(bytes, bytes + whole, held);
+    }
+    return 0;
+}
+
+// Standard output becomes the pump's pipe, in the text mode it had. Any
+// step that fails leaves standard output on the console as it was.
+static void start_output_pump(void) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE self = GetCurrentProcess();
+    DWORD mode;
+    HANDLE pump_write = NULL;
+    if (!GetConsoleMode(out, &mode) || !CreatePipe(&pump_read, &pump_write, NULL, 0)) return;
+    int fd = _open_osfhandle((intptr_t)pump_write, _O_TEXT);
+    pump_reached_mark = CreateEventW(NULL, FALSE, FALSE, NULL);
+    // _dup2 closes the console handle of standard output: the pump needs a copy.
+    if (fd < 0 || pump_reached_mark == NULL ||
+        !DuplicateHandle(self, out, self, &console_out, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return;
+    pump_thread = CreateThread(NULL, 0, pump_output, NULL, 0, NULL);
+    fflush(stdout);
+    if (pump_thread == NULL || _dup2(fd, _fileno(stdout)) != 0) {
+        pump_thread = NULL;
+        console_out = out;
+    }
+    // Once the last copy of the pipe's end is closed, a waiting pump ends.
+    _close(fd);
+}
+
+// Waits until everything written to standard output is on the console, so
+// what comes next (colours, clearing, reading, a box) follows it.
+static void finish_output(void) {
+    fflush(stdout);
+    if (pump_thread == NULL) return;
+    DWORD written = 0;
+    if (!WriteFile((HANDLE)_get_osfhandle(_fileno(stdout)), "", 1, &written, NULL)) return;
+    HANDLE either[] = {pump_reached_mark, pump_thread};
+    WaitForMultipleObjects(2, either, FALSE, INFINITE);
 }
 
 static void remember_attributes(HANDLE out) {
@@ -50,14 +185,14 @@ static void remember_attributes(HANDLE out) {
 
 static void restore_now(void) {
     if (colour_changed && saved_attributes_valid) {
-        SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE), saved_attributes);
+        SetConsoleTextAttribute(console_out, saved_attributes);
         colour_changed = 0;
     }
     if (saved_input_mode_valid) SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), saved_input_mode);
 }
 
 void console_restore(void) {
-    fflush(stdout);
+    finish_output();
     restore_now();
 }
 
@@ -70,7 +205,8 @@ static BOOL WINAPI on_console_event(DWORD event) {
 }
 
 void console_start(void) {
-    remember_attributes(GetStdHandle(STD_OUTPUT_HANDLE));
+    start_output_pump();
+    remember_attributes(console_out);
     DWORD mode;
     if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode)) {
         saved_input_mode = mode;
@@ -98,20 +234,21 @@ static void fill_screen(HANDLE h, int blanks, WORD attributes) {
 }
 
 static void windows_cls(FILE* out) {
-    if (!windows_is_terminal(out)) {
+    HANDLE h = console_of(out);
+    if (h == INVALID_HANDLE_VALUE) {
         fputc('\f', out);
         return;
     }
-    fflush(out);
-    fill_screen(handle_of(out), 1, 0);
+    finish_output();
+    fill_screen(h, 1, 0);
 }
 
 // Like "color", the text already on the screen takes the new colours too.
 static void windows_color(FILE* out, int scheme) {
     const char* no_color = getenv("NO_COLOR");
-    if (!windows_is_terminal(out) || (no_color != NULL && no_color[0] != '\0')) return;
-    fflush(out);
-    HANDLE h = handle_of(out);
+    HANDLE h = console_of(out);
+    if (h == INVALID_HANDLE_VALUE || (no_color != NULL && no_color[0] != '\0')) return;
+    finish_output();
     WORD attributes = scheme == CONSOLE_YELLOW ? kYellowOnBlack : kRedOnBlack;
     remember_attributes(h);
     colour_changed = 1;
@@ -132,7 +269,7 @@ static int read_single_key(HANDLE in) {
     for (;;) {
         INPUT_RECORD record;
         DWORD got = 0;
-        if (!ReadConsoleInputA(in, &record, 1, &got)) return 0;
+        if (!ReadConsoleInputW(in, &record, 1, &got)) return 0;
         if (got == 1 && record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown &&
             !is_modifier(record.Event.KeyEvent.wVirtualKeyCode))
             return 1;
@@ -152,11 +289,85 @@ static int consume_line(FILE* in) {
 // file with an empty line after each command.
 static int windows_read_key(FILE* in) {
     if (!windows_is_terminal(in)) return consume_line(in);
+    finish_output();
     return read_single_key(handle_of(in)) ? DONE : INPUT_END;
 }
 
+// What was typed at the console, as UTF-8: one line of ReadConsoleW at a
+// time, handed out byte by byte. `typed_ended` is set once Ctrl-Z was read.
+static char typed[TYPED_CHUNK * UTF8_PER_UNIT + 1];
+static size_t typed_next = 0, typed_end = 0;
+static int typed_ended = 0;
+static wchar_t typed_high_surrogate = 0;
+
+// A high surrogate at the end of one read waits for its pair in the next;
+// CR LF becomes LF as the C library's text mode makes it; Ctrl-Z ends the
+// input there, as it does for the C library.
+static void read_console_line(HANDLE h) {
+    wchar_t wide[TYPED_CHUNK + 1];
+    DWORD got = 0;
+    int start = typed_high_surrogate != 0;
+    wide[0] = typed_high_surrogate;
+    typed_high_surrogate = 0;
+    if (!ReadConsoleW(h, wide + start, TYPED_CHUNK - start, &got, NULL) || got == 0) {
+        typed_ended = 1;
+        return;
+    }
+    DWORD units = 0;
+    for (DWORD k = 0; k < got + start; k++) {
+        if (wide[k] == CTRL_Z) {
+            typed_ended = 1;
+            break;
+        }
+        if (wide[k] == L'\r' && k + 1 < got + start && wide[k + 1] == L'\n') continue;
+        wide[units++] = wide[k];
+    }
+    if (!typed_ended && units > 0 && wide[units - 1] >= SURROGATE_HIGH &&
+        wide[units - 1] < SURROGATE_LOW)
+        typed_high_surrogate = wide[--units];
+    int len = units == 0 ? 0
+                         : WideCharToMultiByte(CP_UTF8, 0, wide, (int)units, typed,
+                                               (int)sizeof typed - 1, NULL, NULL);
+    typed_next = 0;
+    typed_end = len > 0 ? (size_t)len : 0;
+}
+
+// Whether a stream is a console is asked of the system once: read byte by
+// byte, a saved file would otherwise cost a call to the system a byte. Only
+// standard input is ever a console, and it is never closed, so a stream
+// that comes later at the same address is no console either.
+static int reads_console(FILE* in) {
+    static FILE* known = NULL;
+    static int console = 0;
+    if (in != known) {
+        known = in;
+        console = windows_is_terminal(in);
+    }
+    return console;
+}
+
+static int windows_read_byte(FILE* in) {
+    if (!reads_console(in)) return getc(in);
+    while (typed_next == typed_end) {
+        if (typed_ended) return EOF;
+        finish_output();
+        read_console_line(handle_of(in));
+    }
+    return (unsigned char)typed[typed_next++];
+}
+
+static void windows_unread_byte(int c, FILE* in) {
+    if (!reads_console(in)) {
+        ungetc(c, in);
+    } else if (c != EOF && typed_next > 0) {
+        typed[--typed_next] = (char)c;
+    }
+}
+
 static void windows_drop_typed_keys(FILE* in) {
-    if (windows_is_terminal(in)) FlushConsoleInputBuffer(handle_of(in));
+    if (!windows_is_terminal(in)) return;
+    typed_next = typed_end;
+    FlushConsoleInputBuffer(handle_of(in));
 }
 
 static void windows_local_time(struct tm* now) {
@@ -170,8 +381,14 @@ static void windows_local_time(struct tm* now) {
 // any other answer means no box came up (0 on Windows, -1 under Wine with no
 // display, in a session without a desktop).
 static int windows_box(const char* text, const char* caption) {
+    static wchar_t wide_text[TEXT_CELL];
+    static wchar_t wide_caption[TEXT_CELL];
     fflush(NULL);
-    int answer = MessageBoxA(NULL, text, caption, MB_OK | MB_ICONWARNING);
+    finish_output();
+    if (widen(text, wide_text, TEXT_CELL) != DONE ||
+        widen(caption, wide_caption, TEXT_CELL) != DONE)
+        return CALL_FAILED;
+    int answer = MessageBoxW(NULL, wide_text, wide_caption, MB_OK | MB_ICONWARNING);
     return answer == IDOK ? DONE : CALL_FAILED;
 }
 
@@ -183,7 +400,7 @@ static int drain_for_enter(HANDLE in) {
     while (GetNumberOfConsoleInputEvents(in, &waiting) && waiting > 0) {
         INPUT_RECORD record;
         DWORD got = 0;
-        if (!ReadConsoleInputA(in, &record, 1, &got) || got == 0) break;
+        if (!ReadConsoleInputW(in, &record, 1, &got) || got == 0) break;
         if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown &&
             record.Event.KeyEvent.wVirtualKeyCode == VK_RETURN)
             enter = 1;
@@ -216,6 +433,7 @@ static int windows_wait(int ms, FILE* in) {
         return DONE;
     }
     HANDLE h = handle_of(in);
+    finish_output();
     const ULONGLONG end = GetTickCount64() + (ULONGLONG)ms;
     for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
         DWORD left = (DWORD)(end - now);
@@ -233,15 +451,18 @@ static int windows_wait(int ms, FILE* in) {
 // The system editor prints the file on the default printer and ends; the
 // command line goes to CreateProcess as it is, never through a shell.
 static int windows_print(const char* path) {
+    static const wchar_t kNotepad[] = L"NOTEPAD /P ";
+    wchar_t command[MAX_PATH + sizeof kNotepad / sizeof kNotepad[0]];
     fflush(NULL);
-    char command[MAX_PATH + sizeof "NOTEPAD /P \"\""];
-    int len = snprintf(command, sizeof command, "NOTEPAD /P %s", path);
-    if (len < 0 || (size_t)len >= sizeof command) return CALL_FAILED;
-    STARTUPINFOA startup;
+    finish_output();
+    memcpy(command, kNotepad, sizeof kNotepad);
+    const int used = (int)(sizeof kNotepad / sizeof kNotepad[0]) - 1;
+    if (widen(path, command + used, MAX_PATH) != DONE) return CALL_FAILED;
+    STARTUPINFOW startup;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+    if (!CreateProcessW(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
         return CALL_FAILED;
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 1;
@@ -252,14 +473,6 @@ static int windows_print(const char* path) {
 }
 
 enum { WIDE_PATH = 4096, MAX_TEMP_TRIES = 100 };
-
-// Names inside the program are UTF-8; the wide calls take UTF-16. Returns
-// DONE, or CALL_FAILED when `text` is not UTF-8 or does not fit.
-static int widen(const char* text, wchar_t* wide, int size) {
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, size) > 0
-               ? DONE
-               : CALL_FAILED;
-}
 
 // A C stream over an open handle; the handle is closed when it cannot be.
 static FILE* stream_of(HANDLE h, int flags, const char* mode) {
@@ -324,38 +537,54 @@ static int windows_sync_file(FILE* file) {
 }
 
 static int windows_replace_file(const char* from, const char* to) {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? DONE
-                                                                                     : CALL_FAILED;
+    wchar_t wide_from[MAX_PATH];
+    wchar_t wide_to[MAX_PATH];
+    if (widen(from, wide_from, MAX_PATH) != DONE || widen(to, wide_to, MAX_PATH) != DONE)
+        return CALL_FAILED;
+    return MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? DONE
+               : CALL_FAILED;
 }
 
-static const char* non_empty_env(const char* name) {
-    const char* value = getenv(name);
-    return (value != NULL && value[0] != '\0') ? value : NULL;
+// The variable `name` from the wide environment, as UTF-8, into `value`.
+// Returns DONE, or CALL_FAILED when it is unset, empty or does not fit.
+static int wide_env(const wchar_t* name, char* value, size_t size) {
+    wchar_t wide[TEXT_CELL];
+    DWORD len = GetEnvironmentVariableW(name, wide, TEXT_CELL);
+    if (len == 0 || len >= TEXT_CELL) return CALL_FAILED;
+    return narrow(wide, value, size);
 }
 
 static int windows_home_folder(char* path, size_t size) {
-    const char* base = non_empty_env("USERPROFILE");
-    if (base == NULL) return CALL_FAILED;
-    int len = snprintf(path, size, "%s", base);
-    return (len >= 0 && (size_t)len < size) ? DONE : CALL_FAILED;
+    return wide_env(L"USERPROFILE", path, size);
+}
+
+// Valid UTF-8 stays; any other line is read in the OEM code page, one
+// character at a time so the cut to `size` falls between characters.
+static void windows_legacy_to_utf8(char* line, size_t size) {
+    wchar_t wide[TEXT_CELL];
+    if (size == 0 || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line, -1, NULL, 0) > 0)
+        return;
+    int units = MultiByteToWideChar(GetOEMCP(), 0, line, -1, wide, TEXT_CELL);
+    if (units <= 0) return;
+    size_t len = 0;
+    for (int k = 0; k < units - 1; k++) {
+        char one[UTF8_LONGEST];
+        int bytes = WideCharToMultiByte(CP_UTF8, 0, wide + k, 1, one, UTF8_LONGEST, NULL, NULL);
+        if (bytes <= 0 || len + (size_t)bytes >= size) break;
+        memcpy(line + len, one, (size_t)bytes);
+        len += (size_t)bytes;
+    }
+    line[len] = '\0';
 }
 
 static const Console kSystem = {
-    windows_cls,
-    windows_color,
-    windows_is_terminal,
-    windows_read_key,
-    windows_drop_typed_keys,
-    windows_local_time,
-    windows_box,
-    windows_wait,
-    windows_print,
-    windows_create_temp_file,
-    windows_open_file,
-    windows_sync_file,
-    windows_replace_file,
-    windows_home_folder,
-    '\\',
+    windows_cls,         windows_color,           windows_is_terminal,
+    windows_read_key,    windows_drop_typed_keys, windows_read_byte,
+    windows_unread_byte, windows_local_time,      windows_box,
+    windows_wait,        windows_print,           windows_create_temp_file,
+    windows_open_file,   windows_sync_file,       windows_replace_file,
+    windows_home_folder, windows_legacy_to_utf8,  '\\',
 };
 
 const Console* console_system(void) {
@@ -364,7 +593,6 @@ const Console* console_system(void) {
 
 const char* console_user_name(void) {
     static char name[256];
-    const char* found = non_empty_env("USERNAME");
-    snprintf(name, sizeof name, "%s", found != NULL ? found : "");
+    if (wide_env(L"USERNAME", name, sizeof name) != DONE) name[0] = '\0';
     return name;
 }

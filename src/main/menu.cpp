@@ -35,7 +35,7 @@ enum {
 // so "14:30 hoy" keeps 14:30 as the time and "hoy" as the description. The
 // note only enters the table once all three answers are in, so a dialog cut
 // short by the end of input leaves the table as it was.
-static int menu_add_note(FILE* in, FILE* out, Notes* notas) {
+static int menu_add_note(FILE* in, FILE* out, const Console* con, Notes* notas) {
     if (notas->indN >= MAX_NOTES) {
         fputs("La lista de notas esta llena (maximo 10 notas)\n", out);
         return DONE;
@@ -44,16 +44,16 @@ static int menu_add_note(FILE* in, FILE* out, Notes* notas) {
     char notAux[AUX_CELL];
 
     fputs("Defina el nombre de la nota\n", out);
-    if (notes_read_line(in, notAux, sizeof notAux) < 0) return INPUT_END;
+    if (notes_read_line(in, con, notAux, sizeof notAux) < 0) return INPUT_END;
     notes_copy_cell(notas->TitNot[row], NAME_CELL, notAux);
 
     fputs("Defina el horario de la nota\n", out);
-    if (notes_read_word(in, notAux, sizeof notAux) != DONE) return INPUT_END;
+    if (notes_read_word(in, con, notAux, sizeof notAux) != DONE) return INPUT_END;
     notes_copy_cell(notas->hora[row], TIME_CELL, notAux);
 
     fputs("Defina la descripcion de la nota\n", out);
-    if (notes_skip_char(in) != DONE) return INPUT_END;
-    if (notes_read_line(in, notAux, sizeof notAux) < 0) return INPUT_END;
+    if (notes_skip_char(in, con) != DONE) return INPUT_END;
+    if (notes_read_line(in, con, notAux, sizeof notAux) < 0) return INPUT_END;
     notes_copy_cell(notas->descr[row], DESC_CELL, notAux);
 
     notas->indN = row + 1;
@@ -62,10 +62,10 @@ static int menu_add_note(FILE* in, FILE* out, Notes* notas) {
 
 // A choice is one digit from 1 to 9 alone on its line. The whole line is
 // read, however long, so no piece of an overlong line is judged on its own.
-static int menu_read_choice(FILE* in, FILE* out, char* opt) {
+static int menu_read_choice(FILE* in, FILE* out, const Console* con, char* opt) {
     char buf[MENU_LINE];
     for (;;) {
-        long len = notes_read_line(in, buf, sizeof buf);
+        long len = notes_read_line(in, con, buf, sizeof buf);
         if (len < 0) return INPUT_END;
         if (len == 1 && buf[0] >= '1' && buf[0] <= '9') {
             *opt = buf[0];
@@ -79,7 +79,7 @@ static int menu_run_command(char opt, FILE* in, FILE* out, const Console* con, N
                             const char* users) {
     switch (opt) {
         case '1':
-            return menu_add_note(in, out, notas);
+            return menu_add_note(in, out, con, notas);
         case '2':
             return alert(notas->TitNot, notas->hora, notas->descr, notas->indN, in, out, con);
         case '3':
@@ -133,7 +133,7 @@ void menu_run(FILE* in, FILE* out, const Console* con, Notes* notas, const char*
         }
         fputs(kMenu, out);
         char opt = 0;
-        if (menu_read_choice(in, out, &opt) != DONE) break;
+        if (menu_read_choice(in, out, con, &opt) != DONE) break;
         if (menu_run_command(opt, in, out, con, notas, users) != DONE) break;
         if (menu_key_wait(in, out, con) != DONE) break;
         fputs("\n", out);

@@ -3,6 +3,39 @@
 
 #include <string.h>
 
+// A UTF-8 character is a lead byte (11xxxxxx) and the tail bytes (10xxxxxx)
+// its high bits ask for: 110xxxxx one, 1110xxxx two, 11110xxx three.
+enum {
+    UTF8_TAIL_MASK = 0xC0,
+    UTF8_TAIL = 0x80,
+    UTF8_LEAD_2 = 0xC2,
+    UTF8_LEAD_3 = 0xE0,
+    UTF8_LEAD_4 = 0xF0,
+    UTF8_LEAD_END = 0xF5,
+    UTF8_LONGEST = 4
+};
+
+static size_t utf8_length_of_lead(unsigned char lead) {
+    if (lead >= UTF8_LEAD_2 && lead < UTF8_LEAD_3) return 2;
+    if (lead >= UTF8_LEAD_3 && lead < UTF8_LEAD_4) return 3;
+    if (lead >= UTF8_LEAD_4 && lead < UTF8_LEAD_END) return 4;
+    return 1;
+}
+
+// Bytes of the first `len` of `text` that end on a whole character: a cut
+// after `len` bytes goes back to the start of a character it would split.
+// Bytes that are not UTF-8 are whole characters of their own.
+static size_t whole_characters(const char* text, size_t len) {
+    size_t tail = 0;
+    while (tail < len && tail + 1 < UTF8_LONGEST &&
+           ((unsigned char)text[len - 1 - tail] & UTF8_TAIL_MASK) == UTF8_TAIL)
+        tail++;
+    if (tail == len) return len;
+    size_t lead = len - 1 - tail;
+    size_t wanted = utf8_length_of_lead((unsigned char)text[lead]);
+    return (wanted > 1 && tail + 1 < wanted) ? lead : len;
+}
+
 void notes_copy_cell(char* cell, size_t size, const char* src) {
     if (size == 0) return;
     size_t n = 0;
@@ -10,6 +43,7 @@ void notes_copy_cell(char* cell, size_t size, const char* src) {
         cell[n] = src[n];
         n++;
     }
+    if (src[n] != '\0') n = whole_characters(cell, n);
     cell[n] = '\0';
 }
 
@@ -59,13 +93,13 @@ static int is_blank(int c) {
 // tail of an overlong answer can never be taken as the answer to the next
 // prompt. A CR right before the LF belongs to the line end: input typed or
 // saved on Windows reads the same as on POSIX.
-long notes_read_line(FILE* in, char* cell, size_t size) {
+long notes_read_line(FILE* in, const Console* con, char* cell, size_t size) {
     fflush(NULL);
     long len = 0;
     size_t kept = 0;
     int pending_cr = 0;
     int c;
-    while ((c = getc(in)) != EOF && c != '\n') {
+    while ((c = con->read_byte(in)) != EOF && c != '\n') {
         if (pending_cr) {
             if (kept + 1 < size) cell[kept++] = '\r';
             len++;
@@ -79,37 +113,44 @@ long notes_read_line(FILE* in, char* cell, size_t size) {
         if (kept + 1 < size) cell[kept++] = '\r';
         len++;
     }
+    if (len > (long)kept && kept > 0) kept = whole_characters(cell, kept);
     if (size > 0) cell[kept] = '\0';
     if (c == EOF && len == 0) return INPUT_END;
     return len;
 }
 
-int notes_read_word(FILE* in, char* cell, size_t size) {
+int notes_read_word(FILE* in, const Console* con, char* cell, size_t size) {
     fflush(NULL);
     int c;
     do {
-        c = getc(in);
+        c = con->read_byte(in);
     } while (c != EOF && is_blank(c));
     if (c == EOF) {
         if (size > 0) cell[0] = '\0';
         return INPUT_END;
     }
     size_t kept = 0;
+    int cut = 0;
     while (c != EOF && !is_blank(c)) {
-        if (kept + 1 < size) cell[kept++] = (char)c;
-        c = getc(in);
+        if (kept + 1 < size) {
+            cell[kept++] = (char)c;
+        } else {
+            cut = 1;
+        }
+        c = con->read_byte(in);
     }
+    if (cut) kept = whole_characters(cell, kept);
     if (size > 0) cell[kept] = '\0';
-    if (c != EOF) ungetc(c, in);
+    if (c != EOF) con->unread_byte(c, in);
     return DONE;
 }
 
-int notes_skip_char(FILE* in) {
-    int c = getc(in);
+int notes_skip_char(FILE* in, const Console* con) {
+    int c = con->read_byte(in);
     if (c == EOF) return INPUT_END;
     if (c == '\r') {
-        int next = getc(in);
-        if (next != '\n' && next != EOF) ungetc(next, in);
+        int next = con->read_byte(in);
+        if (next != '\n' && next != EOF) con->unread_byte(next, in);
     }
     return DONE;
 }

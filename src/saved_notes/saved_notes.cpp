@@ -58,8 +58,11 @@ int saved_notes_save(FILE* out, const Console* con, const Notes* notas) {
 // Every field was written followed by one "-", so exactly one comes off the
 // end; hyphens inside the text are the user's own. A line with no final "-"
 // is taken whole. A line that did not fit in `c` has lost its end already.
-static void take_field(char* field, size_t size, char* c, long len) {
+// A line that is not UTF-8 comes from an older build that saved in the
+// console's code page; the console layer converts it where that applies.
+static void take_field(char* field, size_t size, char* c, long len, const Console* con) {
     if (len > 0 && len < LINE_CELL && c[len - 1] == '-') c[len - 1] = '\0';
+    con->legacy_to_utf8(c, LINE_CELL);
     notes_copy_cell(field, size, c);
 }
 
@@ -73,7 +76,7 @@ static void append_note(Notes* notas, const char* name, const char* time, const 
 
 // Lines are whole lines however long, so a long description can never shift
 // the following lines into the wrong fields.
-int saved_notes_read(FILE* file, Notes* notas, int* not_loaded) {
+int saved_notes_read(FILE* file, const Console* con, Notes* notas, int* not_loaded) {
     char c[LINE_CELL];
     char notAuxN[NAME_CELL] = "";
     char notAuxH[TIME_CELL] = "";
@@ -82,14 +85,14 @@ int saved_notes_read(FILE* file, Notes* notas, int* not_loaded) {
     int added = 0;
     long len;
     *not_loaded = 0;
-    while ((len = notes_read_line(file, c, sizeof c)) >= 0) {
+    while ((len = notes_read_line(file, con, c, sizeof c)) >= 0) {
         l++;
         if (l == 1) {
-            take_field(notAuxN, sizeof notAuxN, c, len);
+            take_field(notAuxN, sizeof notAuxN, c, len, con);
         } else if (l == 2) {
-            take_field(notAuxH, sizeof notAuxH, c, len);
+            take_field(notAuxH, sizeof notAuxH, c, len, con);
         } else {
-            take_field(notAuxD, sizeof notAuxD, c, len);
+            take_field(notAuxD, sizeof notAuxD, c, len, con);
             l = 0;
             if (notas->indN >= 0 && notas->indN < MAX_NOTES) {
                 append_note(notas, notAuxN, notAuxH, notAuxD);
@@ -117,7 +120,7 @@ static int load_from(FILE* out, const Console* con, Notes* notas, const char* pa
     }
     Notes leidas = *notas;
     int not_loaded = 0;
-    int added = saved_notes_read(file, &leidas, &not_loaded);
+    int added = saved_notes_read(file, con, &leidas, &not_loaded);
     fclose(file);
     if (added < 0) {
         fprintf(out, "No se pudo leer %s\n", path);

@@ -30,8 +30,9 @@ int saved_notes_write(FILE* file, const Notes* notas);
 
 // Reads saved-notes lines from an open `file` (any bytes, lines of any length,
 // LF or CR LF) and appends each complete group of three lines to `notas`,
-// fields cut to their cells. Once the table is full, further complete groups
+// fields cut to their cells; a line that is not UTF-8 goes through
+// con->legacy_to_utf8 first. Once the table is full, further complete groups
 // are only counted in `*not_loaded`. A group left incomplete at the end is
 // dropped. Returns the number of notes appended, or CALL_FAILED when reading
 // failed; the notes appended before the failure are then left in `notas`.
-int saved_notes_read(FILE* file, Notes* notas, int* not_loaded);
+int saved_notes_read(FILE* file, const Console* con, Notes* notas, int* not_loaded);

@@ -26,7 +26,9 @@
 #   timeout  seconds the session may take (default 60)
 # Timestamps (DD/MM/YY HH:MM:SS) are masked in the output and in the files.
 # KELVRA_RUNNER (e.g. wine) runs the program; KELVRA_CRLF=1 reads CR LF in
-# its output and files as LF; KELVRA_BLESS=1 writes the expectations instead.
+# its output and files as LF, and wants CR LF in its output;
+# KELVRA_PROFILE_LINK names a link to make to the user's folder (Wine's own
+# profile folder); KELVRA_BLESS=1 writes the expectations instead.
 #
 #   bash run_case.sh PROGRAM CASE_FOLDER
 set -u
@@ -40,6 +42,7 @@ home=$tmp/home
 mkdir -p "$work" "$home" "$tmp/stub"
 [ -d "$case_dir/before" ] && cp -R "$case_dir/before/." "$work/"
 [ -d "$case_dir/home" ] && cp -R "$case_dir/home/." "$home/"
+[ -n "${KELVRA_PROFILE_LINK:-}" ] && ln -sfn "$home" "$KELVRA_PROFILE_LINK"
 
 clean_env "$home"
 if [ -d "$case_dir/stub" ]; then
@@ -124,6 +127,9 @@ want_err=/dev/null
 [ -f "$case_dir/stderr" ] && want_err=$case_dir/stderr
 if ! cmp -s <(seen "$tmp/err") "$want_err"; then
     echo "standard error differs:"; diff <(seen "$tmp/err" | head -c 2000 | cat -A) <(cat -A "$want_err"); fail=1
+fi
+if [ "${KELVRA_CRLF:-0}" = 1 ] && grep -q $'[^\r]$\|^$' "$tmp/out"; then
+    echo "output has line ends without CR"; fail=1
 fi
 if [ -f "$case_dir/check" ] && ! (cd "$work" && OUT=$tmp/out bash -e "$case_dir/check"); then
     echo "check failed"; fail=1

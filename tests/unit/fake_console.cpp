@@ -29,10 +29,22 @@ static int fake_is_terminal(FILE*) {
 
 // Like the real key-wait from a pipe: one line is one key.
 static int fake_read_key(FILE* in) {
-    return notes_read_line(in, nullptr, 0) < 0 ? INPUT_END : DONE;
+    int c = getc(in);
+    while (c != EOF && c != '\n') c = getc(in);
+    return c == EOF ? INPUT_END : DONE;
 }
 
 static void fake_drop_typed_keys(FILE*) {}
+
+static int fake_read_byte(FILE* in) {
+    return getc(in);
+}
+
+static void fake_unread_byte(int c, FILE* in) {
+    ungetc(c, in);
+}
+
+static void fake_legacy_to_utf8(char*, size_t) {}
 
 static void fake_local_time(struct tm* now) {
     *now = the_fake.clock;
@@ -93,10 +105,12 @@ static int fake_home_folder(char* path, size_t size) {
 }
 
 const Console* fake_console_reset() {
-    the_fake.ops = Console{
-        fake_cls,        fake_color,     fake_is_terminal,  fake_read_key,    fake_drop_typed_keys,
-        fake_local_time, fake_box,       fake_wait,         fake_print,       fake_create_temp_file,
-        fake_open_file,  fake_sync_file, fake_replace_file, fake_home_folder, '/'};
+    the_fake.ops = Console{fake_cls,         fake_color,           fake_is_terminal,
+                           fake_read_key,    fake_drop_typed_keys, fake_read_byte,
+                           fake_unread_byte, fake_local_time,      fake_box,
+                           fake_wait,        fake_print,           fake_create_temp_file,
+                           fake_open_file,   fake_sync_file,       fake_replace_file,
+                           fake_home_folder, fake_legacy_to_utf8,  '/'};
     memset(&the_fake.clock, 0, sizeof the_fake.clock);
     the_fake.clock.tm_mday = 5;
     the_fake.clock.tm_mon = 11;

@@ -17,7 +17,7 @@ struct LineResult {
 
 void read_one_line(FILE* in, FILE* out, void* result) {
     LineResult* r = static_cast<LineResult*>(result);
-    r->len = notes_read_line(in, r->cell, sizeof r->cell);
+    r->len = notes_read_line(in, fake_console_reset(), r->cell, sizeof r->cell);
     int c;
     while ((c = getc(in)) != EOF) fputc(c, out);
 }
@@ -41,6 +41,13 @@ TEST(TextHelpers, ReadLineTakesWholeLinesAndDropsTheLineEnd) {
         {"\r", 1, "\r", ""},
         {"ab", 2, "ab", ""},
         {std::string("a\0b\n", 4), 3, "a", ""},
+        // A cut goes back to the start of a UTF-8 character it would split;
+        // bytes that are not UTF-8 are kept.
+        {"a\xC3\xB1z\n", 4, "a\xC3\xB1", ""},
+        {"aa\xC3\xB1\n", 4, "aa", ""},
+        {"a\xE2\x82\xAC\n", 4, "a", ""},
+        {"\xA4\xA4\xA4\xA4\n", 4, "\xA4\xA4\xA4", ""},
+        {"ab\xFF\xFF\n", 4, "ab\xFF", ""},
     };
     for (const Case& c : cases) {
         LineResult r{};

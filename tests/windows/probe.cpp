@@ -1,0 +1,60 @@
+// Test helper for tools/test-windows.sh, cross-built beside kelvra.exe, that
+// reads back what a Windows user sees, as UTF-8 lines on standard output:
+//   probe box           waits up to 60 s for a message box, writes its
+//                       caption and its text, then presses its OK button
+//   probe version FILE  writes the file and product version of FILE's
+//                       version record, then its language and code page
+// Exits 1 when there is nothing to read.
+#include <stdio.h>
+#include <windows.h>
+
+static void write_utf8_line(const wchar_t* text) {
+    char bytes[4096];
+    int len = WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof bytes - 1, NULL, NULL);
+    if (len <= 0) len = 1;
+    bytes[len - 1] = '\n';
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes, (DWORD)len, &written, NULL);
+}
+
+static int read_box(void) {
+    for (int tries = 0; tries < 600; tries++, Sleep(100)) {
+        // #32770 is the class of dialog boxes, message boxes among them. A
+        // box is read once it is up: while it is being made its texts may
+        // still be empty.
+        HWND box = FindWindowW(L"#32770", NULL);
+        wchar_t caption[1024], text[1024];
+        if (box == NULL || !IsWindowVisible(box) || GetWindowTextW(box, caption, 1024) <= 0)
+            continue;
+        GetDlgItemTextW(box, 0xFFFF, text, 1024);  // the static control of a box's text
+        write_utf8_line(caption);
+        write_utf8_line(text);
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(box, IDOK));
+        return 0;
+    }
+    return 1;
+}
+
+static int read_version(const wchar_t* file) {
+    static BYTE record[65536];
+    VS_FIXEDFILEINFO* fixed = NULL;
+    WORD* translation = NULL;
+    UINT size = 0;
+    if (!GetFileVersionInfoW(file, 0, sizeof record, record) ||
+        !VerQueryValueW(record, L"\\", (void**)&fixed, &size) ||
+        !VerQueryValueW(record, L"\\VarFileInfo\\Translation", (void**)&translation, &size))
+        return 1;
+    DWORD versions[] = {fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
+                        fixed->dwProductVersionLS};
+    for (int k = 0; k < 4; k += 2)
+        printf("%u.%u.%u.%u\n", (unsigned)HIWORD(versions[k]), (unsigned)LOWORD(versions[k]),
+               (unsigned)HIWORD(versions[k + 1]), (unsigned)LOWORD(versions[k + 1]));
+    printf("%04X %u\n", translation[0], translation[1]);
+    return 0;
+}
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc == 2 && lstrcmpW(argv[1], L"box") == 0) return read_box();
+    if (argc == 3 && lstrcmpW(argv[1], L"version") == 0) return read_version(argv[2]);
+    return 2;
+}
