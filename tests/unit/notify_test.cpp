@@ -69,22 +69,6 @@ TEST(Notify, ShowsEachDueNoteOnceAndEndsAfterTheWaitThatFollowsAnAcknowledgedBox
     }
 }
 
-// Wrapped at the last blank that fits in 60 columns, or cut inside a longer
-// word, never inside a UTF-8 character, which takes one column.
-TEST(Notify, ConsoleBoxWrapsItsTextAtSixtyColumns) {
-    const std::string words = "Dentista con un texto muy largo que tendr\xc3\xa1 que partirse en";
-    const std::string x(59, 'x'), text = words + " " + x + "\xc3\xb1" + x.substr(49);
-    auto row = [](std::string s, int n) { return "| " + s + std::string(60 - n, ' ') + " |\n"; };
-    auto draw = [](FILE* i, FILE* o, void* t) {
-        notify_console_box((char*)t, "Cita", i, o, fake_console_reset());
-    };
-    const std::string rule = "+" + std::string(62, '-') + "+\n",
-                      out = run_with_streams("\n", draw, (void*)text.c_str());
-    EXPECT_EQ(out, rule + row(std::string(28, ' ') + "Cita", 32) + rule + row(words, 58) +
-                       row(x + "\xc3\xb1", 60) + row(x.substr(49), 10) + row("", 0) +
-                       row(std::string(24, ' ') + "[ Aceptar ]", 35) + rule);
-}
-
 // At a terminal Enter leaves at once; the end of input, from a terminal or a
 // pipe, ends the wait at once; a line waiting in a pipe is left for later.
 TEST(Notify, WaitSleepsItsTimeWithoutCpuUnlessEnterOrTheEndOfInputComes) {
