@@ -27,7 +27,7 @@ static volatile sig_atomic_t terminal_changed = 0;
 static struct termios saved_mode;
 static int saved_mode_valid = 0;
 // The program started by run_program while it runs, so a signal that ends
-// Kelvra ends it too instead of leaving its window behind.
+// the program ends it too instead of leaving its window behind.
 static volatile sig_atomic_t running_child = 0;
 // What a stopped and continued program sets up again: the key-wait's mode
 // and the colour last chosen.
