@@ -24,6 +24,8 @@
 #   check    a few lines of bash run in the working directory afterwards
 #            ($OUT is the output); a failing line fails the case
 #   timeout  seconds the session may take (default 60)
+#   linux-only  one line saying why the case has no Windows counterpart;
+#            make test-windows leaves the case out and prints the line
 # Timestamps (DD/MM/YY HH:MM:SS) are masked in the output and in the files.
 # KELVRA_RUNNER (e.g. wine) runs the program; KELVRA_CRLF=1 reads CR LF in
 # its output and files as LF, and wants CR LF in its output;
