@@ -86,7 +86,7 @@ def session_single_key_and_clearing():
         time.sleep(0.2)
         check("raw mode during the key-wait", not (lflags(fd) & (termios.ICANON | termios.ECHO)))
         start = len(seen[0])
-        key = (b"#", b"\x1b[A", b"\x1bOP")[cycle]  # one key, no Enter: #, up arrow, F1
+        key = (b"\x1b", b"\x1b[A", b"\x1bOP")[cycle]  # one key, no Enter: Esc, up arrow, F1
         os.write(fd, key)
         check("one key ends the wait", read_until(fd, MENU_END, seen, start), seen)
         check("key not echoed", key not in seen[0][start:], seen)
@@ -197,11 +197,13 @@ def session_ctrl_z_under_a_shell():
     check("fg sets the colour again", RED in seen[0][start:], seen)
     check("fg sets the key-wait's mode again", not (lflags(fd) & (termios.ICANON | termios.ECHO)))
     start = len(seen[0])
-    os.write(fd, "ñ".encode())
-    check("one key of two bytes ends the wait", read_until(fd, MENU_END, seen, start), seen)
-    os.write(fd, b"3\n")
-    check("the next choice is taken", read_until(fd, PAUSE, seen, start), seen)
-    check("nothing of the key left over", b"No oprimio" not in seen[0][start:], seen)
+    for key in ("ñ", "😀"):  # two bytes, four bytes
+        start = len(seen[0])
+        os.write(fd, key.encode())
+        check("one key of %d bytes ends the wait" % len(key.encode()), read_until(fd, MENU_END, seen, start), seen)
+        os.write(fd, b"3\n")
+        check("the next choice is taken", read_until(fd, PAUSE, seen, start), seen)
+        check("nothing of the key left over", b"No oprimio" not in seen[0][start:], seen)
     os.write(fd, b"#\x04")
     read_until(fd, b"$ ", seen, len(seen[0]))
     os.write(fd, b"exit\n")

@@ -48,6 +48,9 @@ TEST(TextHelpers, ReadLineTakesWholeLinesAndDropsTheLineEnd) {
         {"a\xE2\x82\xAC\n", 4, "a", ""},
         {"\xA4\xA4\xA4\xA4\n", 4, "\xA4\xA4\xA4", ""},
         {"ab\xFF\xFF\n", 4, "ab\xFF", ""},
+        {"\xE2\x82\xACz\n", 4, "\xE2\x82\xAC", ""},
+        {"\xF0\x9F\x98\x80\n", 4, "", ""},
+        {"abc\rd\n", 5, "abc", ""},
     };
     for (const Case& c : cases) {
         LineResult r{};
