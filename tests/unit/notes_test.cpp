@@ -51,6 +51,7 @@ TEST(TextHelpers, ReadLineTakesWholeLinesAndDropsTheLineEnd) {
         {"\xE2\x82\xACz\n", 4, "\xE2\x82\xAC", ""},
         {"\xF0\x9F\x98\x80\n", 4, "", ""},
         {"abc\rd\n", 5, "abc", ""},
+        {"abc\r", 4, "abc", ""},
     };
     for (const Case& c : cases) {
         LineResult r{};
