@@ -15,26 +15,33 @@
 #   home/    files put in the user's folder (HOME) first
 #   after/   the files the working directory must hold at the end, byte for
 #            byte; without it the directory must stay as before/ left it
-#   stub/    stand-in programs (lp, zenity...) put first on PATH; they run in
-#            the working directory, so what they write there is compared too
-#   wrap     one line: a command the program runs under (faketime ...)
+#   stub/    stand-in programs (lp, zenity...) put first on PATH, run in the
+#            working directory
+#   wrap     one line: a command the program runs under (faketime ...), with
+#            $case_dir, $home (the user's folder) and $e2e (this folder, which
+#            holds the wraps with_*.sh) expanded; a wrap that ends with 77
+#            and a line "skipped: ..." skips the case; what a wrap or a stub
+#            writes in the working directory is compared too
 #   setup    a few lines of bash run in the working directory first, for what
 #            files cannot hold; $IN, when it writes it, replaces stdin; what
 #            it makes there is not compared unless the program changes it
 #   check    a few lines of bash run in the working directory afterwards
-#            ($OUT is the output); a failing line fails the case
+#            ($OUT is the output, $HOME_DIR the user's folder); a failing
+#            line fails the case
 #   timeout  seconds the session may take (default 60)
 #   linux-only  one line saying why the case has no Windows counterpart;
 #            make test-windows leaves the case out and prints the line
 # Timestamps (DD/MM/YY HH:MM:SS) are masked in the output and in the files.
 # KELVRA_RUNNER (e.g. wine) runs the program; KELVRA_CRLF=1 reads CR LF in
-# its output and files as LF, and wants CR LF in its output;
-# KELVRA_PROFILE_LINK names a link to make to the user's folder (Wine's own
-# profile folder); KELVRA_BLESS=1 writes the expectations instead.
+# its output and files as LF, and wants CR LF in its output and in every
+# file it changed; KELVRA_PROFILE_LINK names a link to make to the user's
+# folder (Wine's own profile folder); KELVRA_BLESS=1 writes the expectations
+# instead.
 #
 #   bash run_case.sh PROGRAM CASE_FOLDER
 set -u
-. "$(dirname "$0")/lib.sh"
+e2e=$(cd "$(dirname "$0")" && pwd)
+. "$e2e/lib.sh"
 bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 case_dir=$(cd "$2" && pwd)
 tmp=$(mktemp -d)
@@ -65,10 +72,7 @@ fi
 args=()
 [ -f "$case_dir/args" ] && mapfile -t args < "$case_dir/args"
 wrap=()
-if [ -f "$case_dir/wrap" ]; then
-    eval "wrap=($(cat "$case_dir/wrap"))"
-    need "${wrap[0]}" "${wrap[0]}"
-fi
+[ -f "$case_dir/wrap" ] && eval "wrap=($(cat "$case_dir/wrap"))" && need "${wrap[0]}" "${wrap[0]}"
 runner=()
 [ -n "${KELVRA_RUNNER:-}" ] && read -r -a runner <<< "$KELVRA_RUNNER"
 
@@ -86,15 +90,19 @@ if [ -f "$case_dir/setup" ]; then
     (cd "$work" && IN=$tmp/stdin HOME_DIR=$home BIN=$bin . "$case_dir/setup") || exit 1
     [ -f "$tmp/stdin" ] && input=$tmp/stdin
 fi
-made=$(comm -13 <(echo "$before") <(snap))
-limit=60
-[ -f "$case_dir/timeout" ] && limit=$(cat "$case_dir/timeout")
+ready=$(snap)
+made=$(comm -13 <(echo "$before") <(echo "$ready"))
+limit=$(cat "$case_dir/timeout" 2> /dev/null || echo 60)
 
 (cd "$work" && timeout "$limit" env -i "${env_args[@]}" "${wrap[@]}" "${runner[@]}" "$bin" "${args[@]}" \
     < "$input" > "$tmp/out" 2> "$tmp/err")
 status=$?
-# What the working directory holds now, but what the setup made unchanged.
-have=$(comm -23 <(snap) <(echo "$made") | cut -d' ' -f1)
+[ "$status" = 77 ] && grep -h '^skipped: ' "$tmp/out" "$tmp/err" && exit 77
+# What the working directory holds now, but what the setup made unchanged;
+# and what was written there.
+now=$(snap)
+have=$(comm -23 <(echo "$now") <(echo "$made") | cut -d' ' -f1)
+wrote=$(comm -13 <(echo "$ready") <(echo "$now") | cut -d' ' -f1)
 
 # What is compared: timestamps masked, and CR LF read as LF when asked.
 # The user's folder reads as @HOME@.
@@ -119,27 +127,25 @@ if [ "${KELVRA_BLESS:-0}" = 1 ]; then
     exit 0
 fi
 
+# differs WHAT GOT WANT: says how GOT, as seen, differs from WANT.
+differs() {
+    cmp -s <(seen "$2") "$3" && return 1
+    echo "$1 differs from $3:"; diff <(seen "$2" | cat -A) <(cat -A "$3") | head -40
+}
+# no_cr FILE: under KELVRA_CRLF, a line of FILE ends without CR.
+no_cr() { [ "${KELVRA_CRLF:-0}" = 1 ] && grep -q $'[^\r]$\|^$' "$1"; }
+
 fail=0
-want_status=0
-[ -f "$case_dir/status" ] && want_status=$(cat "$case_dir/status")
-if [ "$status" != "$want_status" ]; then
-    echo "exit status $status, expected $want_status"; fail=1
-fi
+want_status=$(cat "$case_dir/status" 2> /dev/null || echo 0)
+[ "$status" = "$want_status" ] || { echo "exit status $status, expected $want_status"; fail=1; }
 want_err=/dev/null
 [ -f "$case_dir/stderr" ] && want_err=$case_dir/stderr
-if ! cmp -s <(seen "$tmp/err") "$want_err"; then
-    echo "standard error differs:"; diff <(seen "$tmp/err" | head -c 2000 | cat -A) <(cat -A "$want_err"); fail=1
-fi
-if [ "${KELVRA_CRLF:-0}" = 1 ] && grep -q $'[^\r]$\|^$' "$tmp/out"; then
-    echo "output has line ends without CR"; fail=1
-fi
-if [ -f "$case_dir/check" ] && ! (cd "$work" && OUT=$tmp/out bash -e "$case_dir/check"); then
+differs "standard error" "$tmp/err" "$want_err" && fail=1
+no_cr "$tmp/out" && { echo "output has line ends without CR"; fail=1; }
+if [ -f "$case_dir/check" ] && ! (cd "$work" && OUT=$tmp/out HOME_DIR=$home bash -e "$case_dir/check"); then
     echo "check failed"; fail=1
 fi
-if [ -f "$case_dir/stdout" ] && ! cmp -s <(seen "$tmp/out") "$case_dir/stdout"; then
-    echo "output differs from $case_dir/stdout:"
-    diff <(seen "$tmp/out" | cat -A) <(cat -A "$case_dir/stdout") | head -40; fail=1
-fi
+[ -f "$case_dir/stdout" ] && differs output "$tmp/out" "$case_dir/stdout" && fail=1
 
 expected_files=$case_dir/after
 [ -d "$expected_files" ] || expected_files=$case_dir/before
@@ -150,9 +156,10 @@ if [ "$want" != "$have" ]; then
 fi
 for f in $want; do
     # A file left as it was compares as it is; one written reads as seen.
-    if [ -f "$work/$f" ] && ! cmp -s "$work/$f" "$expected_files/$f" &&
-        ! cmp -s <(seen "$work/$f") "$expected_files/$f"; then
-        echo "file $f differs:"; diff <(seen "$work/$f" | cat -A) <(cat -A "$expected_files/$f") | head -20; fail=1
-    fi
+    [ -f "$work/$f" ] && ! cmp -s "$work/$f" "$expected_files/$f" || continue
+    differs "file $f" "$work/$f" "$expected_files/$f" && fail=1
+done
+for f in $wrote; do
+    [ -f "$work/$f" ] && no_cr "$work/$f" && { echo "file $f has line ends without CR"; fail=1; }
 done
 exit $fail
