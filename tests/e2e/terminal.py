@@ -2,8 +2,8 @@
 # Runs a program in a pseudo-terminal (TERM=xterm unless set) and follows a
 # step file, one step a line; lines starting with # are comments. A step's
 # argument is bytes written as inside a Python bytes literal (\n, \x1b, \x20
-# for a space at the end). "New" output is what came since the last send (or the start).
-# Prints one line for each step that fails, and then exits 1.
+# for a space at the end). "New" output is what came since the last send (or
+# the start). Prints one line for each step that fails, and then exits 1.
 #   send B        type B; @PROG@ in it stands for the program's command line
 #   expect B      wait up to 5 s for B in the new output
 #   within S      the next expect must be met S seconds after the last send
