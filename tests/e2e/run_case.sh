@@ -72,7 +72,7 @@ fi
 args=()
 [ -f "$case_dir/args" ] && mapfile -t args < "$case_dir/args"
 wrap=()
-[ -f "$case_dir/wrap" ] && eval "wrap=($(cat "$case_dir/wrap"))" && need "${wrap[0]}" "${wrap[0]}"
+[ -f "$case_dir/wrap" ] && eval "wrap=($(cat "$case_dir/wrap"))" && need "${wrap[0]}" "${wrap[0]##*/}"
 runner=()
 [ -n "${KELVRA_RUNNER:-}" ] && read -r -a runner <<< "$KELVRA_RUNNER"
 
