@@ -58,7 +58,8 @@ TEST(Notify, ShowsEachDueNoteOnceAndEndsAfterTheWaitThatFollowsAnAcknowledgedBox
         for (int k = 0; k < MAX_NOTES; k++) t.TitNot[k][0] = 'A' + k, t.descr[k][0] = 'a' + k;
         for (const char* time : c.times) notes_copy_cell(t.hora[t.indN++], TIME_CELL, time);
         const int result = alert(t.TitNot, t.hora, t.descr, t.indN, null, null, &fake.ops);
-        EXPECT_EQ(std::tie(result, fake.boxes, fake.waits), std::tie(c.result, c.boxes, c.waits));
+        EXPECT_EQ(std::make_tuple(result, fake.boxes, fake.waits),
+                  std::make_tuple(c.result, c.boxes, c.waits));
     }
 }
 
