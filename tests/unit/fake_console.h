@@ -1,9 +1,8 @@
-// A console for tests and fuzzing: every service takes its answers from the
-// test, so commands run without a terminal, a desktop or a printer.
+// A console for tests and fuzzing: the system's own services, but with a
+// clock, warning boxes, waits and a printer the test controls.
 #pragma once
 
-#include <stdio.h>
-#include <time.h>
+#include <stdlib.h>
 
 #include <string>
 #include <vector>
@@ -13,23 +12,17 @@
 
 struct FakeConsole {
     Console ops;
-    struct tm clock;                  // what local_time reports
-    std::vector<int> box_results;     // answers of successive boxes (then DONE)
-    std::vector<std::string> boxes;   // "caption|text" of each box shown
-    std::vector<int> clock_steps;     // seconds successive waits move the clock (then their own)
-    bool temp_fails;                  // create_temp_file creates nothing
-    int sync_result, replace_result;  // what sync_file and replace_file answer
-    std::string home;                 // the user's folder; empty when none
-    int waits;                        // number of waits so far
-    int max_waits;                    // from this many waits on, every wait asks to leave
+    struct tm clock;                 // what local_time reports
+    std::vector<int> box_results;    // answers of successive boxes (then DONE)
+    std::vector<std::string> boxes;  // "caption|text" of each box shown
+    std::vector<int> clock_steps;    // seconds successive waits move the clock (then their own)
+    int waits, max_waits;            // waits so far; from the max_waits-th on, each asks to leave
 };
 
-// The fake that the function pointers reach.
-FakeConsole& fake_console();
-
-// Resets the fake to: 05/12/26 23:14:07, boxes acknowledged, files created,
-// synced and replaced, the home folder /nonexistent, leaving at the 100th wait.
-const Console* fake_console_reset();
+// Resets the fake: the clock at `time` (HH:MM:SS) on 05/12/2026, boxes
+// acknowledged, the 100th wait asking to leave, printing done at once. The
+// user's folder is HOME's (USERPROFILE is removed).
+FakeConsole& fake_console(const char* time);
 
 // What the table promises whatever happened to it: the count within the
 // rows, every cell up to the count terminated and free of line ends, every
@@ -38,15 +31,5 @@ const Console* fake_console_reset();
 // cells then terminated). Null when it holds, else what is broken.
 const char* table_fault(const Notes& t, char fill, bool partial_row);
 
-// Moves the test into a fresh empty directory for its lifetime, so commands
-// that write files in the working directory write them there.
-struct ScratchDir {
-    ScratchDir();
-    ~ScratchDir();
-    std::string path;
-    std::string previous;
-};
-
-// Runs `fn` with in-memory input `input` and returns everything written.
-std::string run_with_streams(const std::string& input, void (*fn)(FILE* in, FILE* out, void* ctx),
-                             void* ctx);
+// Stops a fuzz target, or its replay, with the promise it broke.
+#define FUZZ_CHECK(ok) ((ok) ? void() : (fprintf(stderr, "check failed: %s\n", #ok), abort()))

@@ -3,17 +3,15 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
-#include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <thread>
-#include <utility>
 
 #include "fake_console.h"
+
+using namespace std::chrono_literals;
 
 // Where a box or a watch writes when its output is not the point, and where input has ended.
 static FILE* const null = fopen("/dev/null", "r+");
@@ -31,6 +29,7 @@ TEST(Notify, ShowsEachDueNoteOnceAndEndsAfterTheWaitThatFollowsAnAcknowledgedBox
         std::vector<std::string> boxes;
         int waits, result;
     } cases[] = {
+        // clang-format off
         {"14:29:50", {"14:30"}, {}, {}, {"A|a"}, 3, DONE},
         {"09:05:00", {"9:05"}, {}, {}, {}, 100, DONE},
         {"09:29:00", {"1/:29", "09:3/"}, {}, {}, {}, 100, DONE},
@@ -42,52 +41,44 @@ TEST(Notify, ShowsEachDueNoteOnceAndEndsAfterTheWaitThatFollowsAnAcknowledgedBox
         {"14:30:00", {"14:30", "14:30"}, {F, DONE}, {}, {"A|a", "B|b"}, 1, DONE},
         {"14:30:00", {"14:30", "14:30"}, {E}, {}, {"A|a"}, 0, INPUT_END},
         // A jump from 14:29 to 14:45 raises what it jumped over, once, in table order.
-        {"14:29:00",
-         {"14:35", "14:30", "14:40", "14:29", "14:46"},
-         {F, F, F, F},
-         {960},
-         {"D|d", "A|a", "B|b", "C|c", "E|e"},
-         12,
-         DONE},
+        {"14:29:00", {"14:35", "14:30", "14:40", "14:29", "14:46"}, {F, F, F, F}, {960},
+         {"D|d", "A|a", "B|b", "C|c", "E|e"}, 12, DONE},
         // Put back from 14:31 to 14:30: nothing is raised twice.
         {"14:29:00", {"14:30"}, {F}, {120, -60}, {"A|a"}, 100, DONE},
         // Moved on by more than a day: only the clock's own minute.
         {"23:58:00", {"23:59", "23:58"}, {F}, {2 * 86400 + 60}, {"B|b", "A|a"}, 2, DONE},
+        // clang-format on
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
-        FakeConsole& fake = (fake_console_reset(), fake_console());
-        strptime(c.clock, "%H:%M:%S", &fake.clock);
+        FakeConsole& fake = fake_console(c.clock);
         fake.box_results = c.results;
         fake.clock_steps = c.steps;
         Notes t{};
+        for (int k = 0; k < MAX_NOTES; k++) t.TitNot[k][0] = 'A' + k, t.descr[k][0] = 'a' + k;
         for (const char* time : c.times) notes_copy_cell(t.hora[t.indN++], TIME_CELL, time);
-        for (int k = 0; k < t.indN; k++)
-            t.TitNot[k][0] = char('A' + k), t.descr[k][0] = char('a' + k);
-        EXPECT_EQ(alert(t.TitNot, t.hora, t.descr, t.indN, null, null, &fake.ops), c.result);
-        EXPECT_EQ(fake.boxes, c.boxes);
-        EXPECT_EQ(fake.waits, c.waits);
+        const int result = alert(t.TitNot, t.hora, t.descr, t.indN, null, null, &fake.ops);
+        EXPECT_EQ(std::make_tuple(result, fake.boxes, fake.waits),
+                  std::make_tuple(c.result, c.boxes, c.waits));
     }
 }
 
 // At a terminal Enter leaves at once; the end of input, from a terminal or a
 // pipe, ends the wait at once; a line waiting in a pipe is left for later.
 TEST(Notify, WaitSleepsItsTimeWithoutCpuUnlessEnterOrTheEndOfInputComes) {
-    // clang-format off
     struct Case {
         int terminal, hang_up, result, still_readable;
         const char* typed;
-    } cases[] = {{0, 0, DONE, 1, "\n"}, {0, 1, INPUT_END, 0, ""}, {1, 0, DONE, 0, ""},
-                 {1, 0, USER_LEFT, 0, "\n\n"}, {1, 0, INPUT_END, 0, "\x04"},
-                 {1, 1, INPUT_END, 1, ""}};
-    // clang-format on
+    } cases[] = {{0, 0, DONE, 1, "\n"},        {0, 1, INPUT_END, 0, ""},
+                 {1, 0, DONE, 0, ""},          {1, 0, USER_LEFT, 0, "\n\n"},
+                 {1, 0, INPUT_END, 0, "\x04"}, {1, 1, INPUT_END, 1, ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
         int fds[2];  // reader, writer
         ASSERT_EQ(c.terminal ? openpty(&fds[1], &fds[0], nullptr, nullptr, nullptr) : pipe(fds), 0);
         ASSERT_EQ(write(fds[1], c.typed, strlen(c.typed)), (ssize_t)strlen(c.typed));
         std::thread hang_up([&] {  // 100 ms into the wait
-            if (c.hang_up && usleep(100000) == 0) close(std::exchange(fds[1], -1));
+            if (c.hang_up && usleep(100000) == 0) close(fds[1]);
         });
         FILE* in = fdopen(fds[0], "r");
         const clock_t cpu = clock();
@@ -95,16 +86,12 @@ TEST(Notify, WaitSleepsItsTimeWithoutCpuUnlessEnterOrTheEndOfInputComes) {
         EXPECT_EQ(console_system()->wait(400, in), c.result);
         const auto took = std::chrono::steady_clock::now() - start;
         hang_up.join();
-        if (c.result == DONE) {
-            EXPECT_GE(took, std::chrono::milliseconds(399));
-        } else {
-            EXPECT_LT(took, std::chrono::milliseconds(c.hang_up ? 300 : 50));
-        }
+        EXPECT_TRUE(c.result == DONE ? took >= 399ms : took < (c.hang_up ? 300ms : 50ms));
         EXPECT_LT(clock() - cpu, CLOCKS_PER_SEC / 25);
         // A pipe's line stays for the next prompt; the Enters typed at a terminal are all taken.
         pollfd p = {fds[0], POLLIN, 0};
         EXPECT_EQ(c.terminal ? poll(&p, 1, 0) : getc(in) != EOF, c.still_readable);
         fclose(in);
-        close(fds[1]);
+        if (!c.hang_up) close(fds[1]);
     }
 }

@@ -1,5 +1,5 @@
-// The saved-notes commands where the system fails them, through the fake
-// console; sessions of the real program cover the file itself (tests/e2e).
+// The saved-notes commands where the system fails them; sessions of the real
+// program cover the file itself (tests/e2e).
 #include "saved_notes/saved_notes.h"
 
 #include <gtest/gtest.h>
@@ -9,106 +9,65 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
-
-#include "fake_console.h"
 
 namespace fs = std::filesystem;
 
-namespace {
-
-const std::string kFile = "NotasGuardadas.txt";
-
-using Note = std::vector<std::string>;  // name, time, description
-using NoteList = std::vector<Note>;
-
-// At most 2 MiB, so a name wrongly left pointing at a device cannot hang.
-std::string read_file(const std::string& path) {
-    std::string bytes(2 << 20, '\0');
-    bytes.resize(std::ifstream(path, std::ios::binary).read(&bytes[0], bytes.size()).gcount());
-    return bytes;
-}
-
-// Unused bytes are all 'Z', so a write past a cell or a row shows.
-Notes make_table(const NoteList& notes) {
-    Notes t;
-    memset(&t, 'Z', sizeof t);
-    t.indN = 0;
-    for (const Note& n : notes) {
-        notes_copy_cell(t.TitNot[t.indN], NAME_CELL, n[0].c_str());
-        notes_copy_cell(t.hora[t.indN], TIME_CELL, n[1].c_str());
-        notes_copy_cell(t.descr[t.indN++], DESC_CELL, n[2].c_str());
-    }
-    return t;
-}
-
-// What `command` (save, load or import) prints for table `t`.
-template <auto command>
-std::string said(Notes* t) {
-    auto run = [](FILE*, FILE* out, void* table) {
-        command(out, &fake_console().ops, static_cast<Notes*>(table));
-    };
-    return run_with_streams("", run, t);
-}
-
-}  // namespace
-
 // A save that fails at any step through the system leaves the previous file
-// as it was and no temporary file of its own behind; an import with no user folder says
-// so and adds nothing.
+// as it was and no temporary file of its own behind. Each import builds its
+// location from the user's folder as it is then, and refuses one too long for
+// its buffer rather than open it cut short. Neither touches the table.
 TEST(SavedNotes, FailuresOfTheSystemAreReportedAndTouchNothing) {
-    const std::string previous = "Vieja-\n08:00-\nNo tocar-\n";
-    const std::string no_save = "No se pudieron guardar las notas\n";
-    struct Case {
-        bool temp_fails;
-        int sync, replace;
-        const char* home;
-        bool import;
-        std::string output;
-    } cases[] = {
-        {true, DONE, DONE, "/nonexistent", false, no_save},
-        {false, CALL_FAILED, DONE, "/nonexistent", false, no_save},
-        {false, DONE, CALL_FAILED, "/nonexistent", false, no_save},
-        {false, DONE, DONE, "", true, "No se encontro la carpeta del usuario\n"},
-    };
-    for (const Case& c : cases) {
-        ScratchDir scratch;
-        std::ofstream(kFile, std::ios::binary) << previous;
-        fake_console_reset();
-        fake_console().temp_fails = c.temp_fails;
-        fake_console().sync_result = c.sync;
-        fake_console().replace_result = c.replace;
-        fake_console().home = c.home;
-        Notes t = make_table({{"Nueva", "09:00", "Otra"}});
-        EXPECT_EQ(c.import ? said<saved_notes_import>(&t) : said<saved_notes_save>(&t), c.output);
-        EXPECT_EQ(read_file(kFile), previous);
-        EXPECT_EQ(t.indN, 1);
-        EXPECT_EQ(table_fault(t, 'Z', false), nullptr);
-        EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
-    }
-}
-
-// Each import builds its location from the user folder as it is then, and
-// refuses one too long for its buffer rather than open it cut short.
-TEST(SavedNotes, ImportLooksWhereTheUserFolderIsNowAndNeverCutsItsLocation) {
-    ScratchDir scratch;
+    Console no_temp = *console_system(), no_sync = no_temp, no_replace = no_temp;
+    no_temp.create_temp_file = [](const char*, char*, size_t) -> FILE* { return nullptr; };
+    no_sync.sync_file = [](FILE*) -> int { return CALL_FAILED; };
+    no_replace.replace_file = [](const char*, const char*) -> int { return CALL_FAILED; };
+    char name[] = "/tmp/kelvra-test-XXXXXX";
+    const std::string base = mkdtemp(name), previous = "Vieja-\n08:00-\nNo tocar-\n";
+    fs::create_directory(base + "/work");
+    fs::current_path(base + "/work");
     // Cut to the buffer's 4095 bytes, this location would name a real file.
-    std::string folder = scratch.path;
+    std::string folder = base;
     while (folder.size() + 203 < 4093) folder += "/" + std::string(200, 'd');
     folder += "/" + std::string(4093 - folder.size() - 1, 'e');
     fs::create_directories(folder);
     std::ofstream(folder + "/D") << "Cita-\n14:30-\nDentista-\n";
+    Notes before;  // unused bytes are all 'Z', so a write past a cell or a row shows
+    memset(&before, 'Z', sizeof before);
+    before.indN = 1;
+    notes_copy_cell(before.TitNot[0], NAME_CELL, "Nueva");
+    notes_copy_cell(before.hora[0], TIME_CELL, "09:00");
+    notes_copy_cell(before.descr[0], DESC_CELL, "Otra");
+    unsetenv("USERPROFILE");
+    const std::string no_save = "No se pudieron guardar las notas\n";
     struct Case {
-        std::string folder, output;
+        const Console* save;  // a save through these services, else an import
+        std::string home, output;
     } cases[] = {
-        {folder, "No se pudo abrir " + folder + "/D\n"},
-        {scratch.path, "No se pudo abrir " + scratch.path + "/Documents/Kelvra/" + kFile + "\n"},
+        {&no_temp, "", no_save},
+        {&no_sync, "", no_save},
+        {&no_replace, "", no_save},
+        {nullptr, folder, "No se pudo abrir " + folder + "/D\n"},
+        {nullptr, base, "No se pudo abrir " + base + "/Documents/Kelvra/NotasGuardadas.txt\n"},
     };
-    Notes t = make_table({});
-    fake_console_reset();
     for (const Case& c : cases) {
-        fake_console().home = c.folder;
-        EXPECT_EQ(said<saved_notes_import>(&t), c.output);
+        SCOPED_TRACE(&c - cases);
+        std::ofstream("NotasGuardadas.txt", std::ios::binary) << previous;
+        setenv("HOME", c.home.c_str(), 1);
+        Notes t = before;
+        char* said = nullptr;
+        size_t size = 0;
+        FILE* out = open_memstream(&said, &size);
+        c.save ? saved_notes_save(out, c.save, &t) : saved_notes_import(out, console_system(), &t);
+        fclose(out);
+        EXPECT_EQ(std::string(said, size), c.output);
+        free(said);
+        // At most 2 MiB, so a name wrongly left pointing at a device cannot hang.
+        std::string bytes(2 << 20, '\0');
+        bytes.resize(std::ifstream("NotasGuardadas.txt").read(&bytes[0], bytes.size()).gcount());
+        EXPECT_EQ(bytes, previous);
+        EXPECT_EQ(memcmp(&t, &before, sizeof t), 0);
+        EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
     }
-    EXPECT_EQ(t.indN, 0);
+    fs::current_path("/");
+    fs::remove_all(base);
 }
