@@ -4,7 +4,7 @@
 # without a warning, and the desktop entry validates and names a program and
 # an icon that were installed with it.
 #
-#   bash check_install.sh <path to kelvra> <tests/e2e dir>
+#   bash check_install.sh <path to kelvra>
 set -u
 . "$(dirname "$0")/lib.sh"
 build=$(cd "$(dirname "$1")" && pwd)
