@@ -105,10 +105,10 @@ have=$(comm -23 <(echo "$now") <(echo "$made") | cut -d' ' -f1)
 wrote=$(comm -13 <(echo "$ready") <(echo "$now") | cut -d' ' -f1)
 
 # What is compared: timestamps masked, and CR LF read as LF when asked.
-# The user's folder reads as @HOME@.
+# The user's folder reads as @HOME@, the working directory as @WORK@.
 seen() {
     local crlf='' ; [ "${KELVRA_CRLF:-0}" = 1 ] && crlf='s/\r$//'
-    mask "$1" | sed -e "s#$home#@HOME@#g" -e "$crlf"
+    mask "$1" | sed -e "s#$home#@HOME@#g" -e "s#$work#@WORK@#g" -e "$crlf"
 }
 
 # KELVRA_BLESS=1 writes what this run did as the case's expectations, to be
