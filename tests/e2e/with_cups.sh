@@ -27,7 +27,8 @@ printf '%s\n' '*PPD-Adobe: "4.3"' '*cupsFilter: "text/plain 0 gziptoany"' > "$tm
 /usr/sbin/cupsd -f -c "$tmp/cupsd.conf" -s "$tmp/cups-files.conf" < /dev/null 2>> "$tmp/log" &
 cupsd=$!
 trap 'kill $cupsd; wait $cupsd; rm -rf "$tmp"' EXIT
-for _ in $(seq 100); do lpstat -r > /dev/null 2>&1 && break; sleep 0.1; done
+# lpstat -r ends with 0 whether or not the scheduler runs: its words tell.
+for _ in $(seq 100); do [ -S "$CUPS_SERVER" ] && lpstat -r 2> /dev/null | grep -q "is running" && break; sleep 0.1; done
 /usr/sbin/lpadmin -p kelvra -E -v "file:$tmp/printed" -P "$tmp/kelvra.ppd" 2>> "$tmp/log" &&
     /usr/sbin/lpadmin -d kelvra 2>> "$tmp/log" || { echo "no print queue:" >&2; cat "$tmp/log" >&2; exit 1; }
 
