@@ -46,7 +46,10 @@ fuzz:
 lint:
 	bash tools/lint.sh
 
+# Installs the bench group of tools/packages.txt, then prints the table of
+# figures; it fails only when it cannot build or run, never on timing.
 bench:
+	bash tools/install-deps.sh bench
 	bash tools/bench.sh
 
 install: build
