@@ -1,26 +1,22 @@
 #!/usr/bin/env bash
-# Kelvra's fuzzing (`make fuzz`): builds the two libFuzzer targets with
-# clang++-14 and the address and undefined-behaviour sanitizers, replays the
-# regression inputs of earlier crashes, then runs each target for a bounded
-# time starting from its committed seed corpus.
+# Kelvra's fuzzing (`make fuzz`): builds the libFuzzer target with
+# clang++-14 and the address and undefined-behaviour sanitizers, then runs it
+# for a bounded time starting from its committed seed corpus. Each input is
+# typed at the menu, through every command, and read as a saved-notes file.
+# The seeds and the regression inputs are replayed by every `make test`.
 #
-#   dialog   arbitrary bytes typed at the menu, through every command
-#   reader   arbitrary bytes as a saved-notes file
+# Settings (environment): FUZZ_SECONDS (default 60), FUZZ_BUILD (default
+# build-fuzz), CXX_FUZZ (default clang++-14).
 #
-# Settings (environment): FUZZ_SECONDS (per target, default 60), FUZZ_BUILD
-# (default build-fuzz), FUZZ_TARGETS (default "dialog reader"), CXX_FUZZ
-# (default clang++-14).
-#
-# Exits non-zero when a target does not build, a regression input fails, or
-# the fuzzer finds a crash, a leak, a hang or a failed check. A crashing
-# input is left in $FUZZ_BUILD/artifacts/<target>/; copy it into
-# fuzz/regressions/<target>/ once it is fixed.
+# Exits non-zero when the target does not build, or the fuzzer finds a
+# crash, a leak, a hang or a failed check. A crashing input is left in
+# $FUZZ_BUILD/artifacts/; copy it into fuzz/regressions/ once it is fixed.
 set -u -o pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
-targets=${FUZZ_TARGETS:-dialog reader}
+targets=kelvra
 cxx=${CXX_FUZZ:-clang++-14}
 
 if ! command -v "$cxx" > /dev/null; then
@@ -46,7 +42,7 @@ for name in $targets; do
     fi
     bin=$build/fuzz/${name}_fuzz
     corpus=$build/corpus-$name
-    artifacts=$build/artifacts/$name
+    artifacts=$build/artifacts
     # The dialog's commands create, sync and remove files on every input:
     # in memory that costs nothing, on a disk it would be most of the time.
     scratch_base=$build
@@ -54,29 +50,15 @@ for name in $targets; do
     scratch=$(mktemp -d "$scratch_base/kelvra-fuzz-$name.XXXXXX")
     mkdir -p "$corpus" "$artifacts"
     dict=()
-    [ -f "$root/fuzz/$name.dict" ] && dict=(-dict="$root/fuzz/$name.dict")
+    dict=(-dict="$root/fuzz/kelvra.dict")
     common=(-timeout=10 -rss_limit_mb=2048 -max_len=16384 "${dict[@]}")
-
-    # Inputs that crashed once must stay fixed.
-    regressions=$root/fuzz/regressions/$name
-    if [ -d "$regressions" ] && [ -n "$(ls -A "$regressions")" ]; then
-        echo "== fuzz $name: replaying $(ls "$regressions" | wc -l) regression inputs"
-        if ! TMPDIR=$scratch "$bin" "${common[@]}" "$regressions"/* > "$build/$name-regressions.log" 2>&1; then
-            tail -40 "$build/$name-regressions.log"
-            echo "fuzz $name: a regression input fails again" >&2
-            status=1
-            summary+=("$name: REGRESSION")
-            rm -rf "$scratch"
-            continue
-        fi
-    fi
 
     # The working corpus starts from the committed seeds and keeps what the
     # fuzzer finds; the committed seeds themselves are never changed.
     echo "== fuzz $name: running for $seconds s"
     log=$build/$name.log
     TMPDIR=$scratch "$bin" "${common[@]}" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix="$artifacts/" "$corpus" "$root/fuzz/corpus/$name" > "$log" 2>&1
+        -artifact_prefix="$artifacts/" "$corpus" "$root/fuzz/corpus" > "$log" 2>&1
     rc=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)

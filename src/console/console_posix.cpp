@@ -114,12 +114,11 @@ static void on_stop(int sig) {
 }
 
 // The signals that end the program through on_signal.
+static const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
 static void ending_signals(sigset_t* set) {
     sigemptyset(set);
-    sigaddset(set, SIGINT);
-    sigaddset(set, SIGTERM);
-    sigaddset(set, SIGHUP);
-    sigaddset(set, SIGQUIT);
+    for (int sig : kEndingSignals) sigaddset(set, sig);
 }
 
 // A signal ignored when the program starts (nohup, a shell's background
@@ -137,8 +136,7 @@ void console_start(void) {
         if (tcgetattr(STDIN_FILENO, &saved_mode) == 0) saved_mode_valid = 1;
     }
     atexit(console_restore);
-    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-    for (int sig : signals) handle_unless_ignored(sig, on_signal);
+    for (int sig : kEndingSignals) handle_unless_ignored(sig, on_signal);
     handle_unless_ignored(SIGTSTP, on_stop);
 }
 
@@ -275,25 +273,14 @@ static int run_program(char* const argv[], FILE* errors, int* status) {
     return pid == 0 ? CALL_FAILED : finish_program(pid, status);
 }
 
-// Nonzero when the text of `f`, read from its start, holds `words`. Read in
-// pieces that overlap by the length of `words`, so none is missed where two
-// pieces meet.
+// Nonzero when the start of the text of `f` holds `words`: what a program
+// says of a failure to start comes first.
 static int file_mentions(FILE* f, const char* words) {
-    char piece[512];
-    const size_t overlap = strlen(words) - 1;
-    size_t kept = 0;
+    char start[4096];
     rewind(f);
-    for (;;) {
-        size_t got = fread(piece + kept, 1, sizeof piece - 1 - kept, f);
-        if (got == 0) return 0;
-        kept += got;
-        piece[kept] = '\0';
-        if (strstr(piece, words) != nullptr) return 1;
-        if (kept > overlap) {
-            memmove(piece, piece + kept - overlap, overlap);
-            kept = overlap;
-        }
-    }
+    size_t got = fread(start, 1, sizeof start - 1, f);
+    start[got] = '\0';
+    return strstr(start, words) != nullptr;
 }
 
 static int has_desktop(void) {
@@ -336,14 +323,6 @@ static long long now_ms(void) {
     return (long long)ts.tv_sec * MS_PER_SECOND + ts.tv_nsec / NS_PER_MS;
 }
 
-static void sleep_ms(long long ms) {
-    struct timespec rest;
-    rest.tv_sec = (time_t)(ms / MS_PER_SECOND);
-    rest.tv_nsec = (long)(ms % MS_PER_SECOND) * NS_PER_MS;
-    while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
-    }
-}
-
 // Takes the rest of the line typed at a terminal, and every further line
 // already typed, so none is left over for the key-wait that follows.
 static void take_typed_lines(FILE* in) {
@@ -360,28 +339,25 @@ static void take_typed_lines(FILE* in) {
 // needs. At a terminal a line (Enter) asks to leave the mode at once. Input
 // at its end, from a terminal, a pipe or a file, ends the wait at once.
 // Input still waiting in a pipe or a file stays unread for the prompts that
-// follow, and the wait then sleeps its full time. Either way the process
-// sleeps in the kernel.
+// follow, and the wait then no longer listens but sleeps the rest of its
+// time. Either way the process sleeps in the kernel.
 static int posix_wait(int ms, FILE* in) {
-    const int terminal = posix_is_terminal(in);
+    struct pollfd p = {fileno(in), POLLIN, 0};
+    nfds_t listening = 1;
     const long long end = now_ms() + ms;
     for (long long left = ms; left > 0; left = end - now_ms()) {
-        struct pollfd p = {fileno(in), POLLIN, 0};
-        int ready = poll(&p, 1, (int)left);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) sleep_ms(left);
-        if (ready <= 0) break;
+        int ready = poll(&p, listening, (int)left);
+        if (ready < 0 && errno != EINTR) listening = 0;
+        if (ready <= 0) continue;
         // Something to read, or the other end is gone: one character tells.
         int c = getc(in);
         if (c == EOF) return INPUT_END;
-        if (terminal) {
-            ungetc(c, in);
+        ungetc(c, in);
+        if (posix_is_terminal(in)) {
             take_typed_lines(in);
             return USER_LEFT;
         }
-        ungetc(c, in);
-        sleep_ms(end - now_ms());
-        break;
+        listening = 0;
     }
     return DONE;
 }
@@ -518,11 +494,26 @@ static void posix_legacy_to_utf8(char* line, size_t size) {
 }
 
 static const Console kSystem = {
-    posix_is_terminal,      posix_clear_terminal,    posix_set_colour,  posix_read_terminal_key,
-    posix_drop_typed_keys,  posix_read_byte,         posix_unread_byte, posix_local_time,
-    posix_box,              posix_wait,              posix_print,       posix_create_temp_file,
-    posix_drop_temp_file,   posix_open_file,         posix_sync_file,   posix_replace_file,
-    posix_env,              posix_account_name,      posix_legacy_to_utf8, '/',
+    posix_is_terminal,
+    posix_clear_terminal,
+    posix_set_colour,
+    posix_read_terminal_key,
+    posix_drop_typed_keys,
+    posix_read_byte,
+    posix_unread_byte,
+    posix_local_time,
+    posix_box,
+    posix_wait,
+    posix_print,
+    posix_create_temp_file,
+    posix_drop_temp_file,
+    posix_open_file,
+    posix_sync_file,
+    posix_replace_file,
+    posix_env,
+    posix_account_name,
+    posix_legacy_to_utf8,
+    '/',
 };
 
 const Console* console_system(void) {

@@ -54,8 +54,7 @@ static int note_minute(const char* hora) {
     if (strlen(hora) != sizeof "HH:MM" - 1 || hora[2] != ':') return -1;
     int hours = two_digits(hora);
     int minutes = two_digits(hora + 3);
-    if (hours < 0 || hours >= 24 || minutes < 0 || minutes >= MINUTES_PER_HOUR)
-        return -1;
+    if (hours < 0 || hours >= 24 || minutes < 0 || minutes >= MINUTES_PER_HOUR) return -1;
     return hours * MINUTES_PER_HOUR + minutes;
 }
 

@@ -1,6 +1,6 @@
 # Shared by the end-to-end scripts: the clean environment a session runs in,
-# the masking of timestamps, a tally, and the rule that a missing tool is a
-# skip (status 77), never a pass.
+# the masking of timestamps, a tally, and the rule that a missing tool fails
+# the check, naming its package.
 
 # clean_env HOME: the environment every session starts from, in env_args.
 clean_env() {
@@ -12,9 +12,9 @@ clean_env() {
 # The list's footer holds the time of the run: DD/MM/YY HH:MM:SS.
 mask() { sed -E 's#[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}#DD/MM/YY HH:MM:SS#g' "$@"; }
 
-# need TOOL PACKAGE: skip the whole check when TOOL is not installed.
+# need TOOL PACKAGE: fails the whole check when TOOL is not installed.
 need() {
-    command -v "$1" > /dev/null || { echo "skipped: $1 is not installed (Debian: $2)"; exit 77; }
+    command -v "$1" > /dev/null || { echo "missing: $1 is not installed (Debian: $2)"; exit 1; }
 }
 
 passed=0

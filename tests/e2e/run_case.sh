@@ -19,9 +19,12 @@
 #            working directory
 #   wrap     one line: a command the program runs under (faketime ...), with
 #            $case_dir, $home (the user's folder) and $e2e (this folder, which
-#            holds the wraps with_*.sh) expanded; a wrap that ends with 77
-#            and a line "skipped: ..." skips the case; what a wrap or a stub
+#            holds the wraps with_*.sh) expanded; what a wrap or a stub
 #            writes in the working directory is compared too
+#   terminal the steps of a session in a pseudo-terminal (terminal.py says
+#            what they are), run under the wrap terminal.py
+#   no-sanitizers  one line saying why the case cannot run a build with the
+#            sanitizers; such builds leave it out
 #   setup    a few lines of bash run in the working directory first, for what
 #            files cannot hold; $IN, when it writes it, replaces stdin; what
 #            it makes there is not compared unless the program changes it
@@ -72,7 +75,9 @@ fi
 args=()
 [ -f "$case_dir/args" ] && mapfile -t args < "$case_dir/args"
 wrap=()
-[ -f "$case_dir/wrap" ] && eval "wrap=($(cat "$case_dir/wrap"))" && need "${wrap[0]}" "${wrap[0]##*/}"
+[ -f "$case_dir/wrap" ] && eval "wrap=($(cat "$case_dir/wrap"))"
+[ -f "$case_dir/terminal" ] && wrap=(python3 "$e2e/terminal.py" "$case_dir/terminal")
+[ ${#wrap[@]} -gt 0 ] && need "${wrap[0]}" "${wrap[0]##*/}"
 runner=()
 [ -n "${KELVRA_RUNNER:-}" ] && read -r -a runner <<< "$KELVRA_RUNNER"
 
@@ -97,7 +102,6 @@ limit=$(cat "$case_dir/timeout" 2> /dev/null || echo 60)
 (cd "$work" && timeout "$limit" env -i "${env_args[@]}" "${wrap[@]}" "${runner[@]}" "$bin" "${args[@]}" \
     < "$input" > "$tmp/out" 2> "$tmp/err")
 status=$?
-[ "$status" = 77 ] && grep -h '^skipped: ' "$tmp/out" "$tmp/err" && exit 77
 # What the working directory holds now, but what the setup made unchanged;
 # and what was written there.
 now=$(snap)

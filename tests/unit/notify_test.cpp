@@ -1,23 +1,43 @@
+// The clock watcher's bookkeeping of minutes, which no session of the real
+// program can reach in reasonable time: a clock that jumps, is put back or
+// moves on by days. The console is the system's own with the clock, the
+// boxes and the waits replaced.
 #include "notify/notify.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
-#include <string.h>
-#include <unistd.h>
+#include <time.h>
 
-#include <chrono>
-#include <thread>
+#include <string>
+#include <vector>
 
-#include "fake_console.h"
+// Each wait moves the clock by its step (6 s once the steps run out); the
+// 100th asks to leave. Every box is acknowledged and recorded.
+static struct tm clock_now;
+static std::vector<int> steps;
+static std::vector<std::string> boxes;
+static int waits;
 
-using namespace std::chrono_literals;
+static Console watched_console(const char* time) {
+    clock_now = {};
+    clock_now.tm_isdst = -1;  // whatever that day has
+    strptime((std::string("2026-12-05 ") + time).c_str(), "%F %T", &clock_now);
+    boxes.clear();
+    waits = 0;
+    Console con = *console_system();
+    con.local_time = [](struct tm* now) { *now = clock_now; };
+    con.box = [](const char* text, const char* caption) -> int {
+        boxes.push_back(std::string(caption) + "|" + text);
+        return DONE;
+    };
+    con.wait = [](int ms, FILE*) -> int {
+        const size_t k = waits++;
+        clock_now.tm_sec += k < steps.size() ? steps[k] : ms / 1000;
+        mktime(&clock_now);  // carries seconds into minutes and hours
+        return waits >= 100 ? USER_LEFT : DONE;
+    };
+    return con;
+}
 
-// Where a box or a watch writes when its output is not the point, and where input has ended.
-static FILE* const null = fopen("/dev/null", "r+");
-
-// Each cycle waits 6 s on the fake clock unless `steps` moves it otherwise;
-// the fake asks to leave at its 100th wait. Every box is acknowledged.
 TEST(Notify, ShowsEachDueNoteOnceAndEndsAfterTheWaitThatFollowsAnAcknowledgedBox) {
     struct Case {
         const char* clock;
@@ -42,48 +62,15 @@ TEST(Notify, ShowsEachDueNoteOnceAndEndsAfterTheWaitThatFollowsAnAcknowledgedBox
         {"23:57:00", {"23:58", "23:59"}, {2 * 86400 + 120}, {"B|b"}, 2},
         // clang-format on
     };
+    static FILE* const null = fopen("/dev/null", "r+");
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
-        FakeConsole& fake = fake_console(c.clock);
-        fake.clock_steps = c.steps;
+        const Console con = watched_console(c.clock);
+        steps = c.steps;
         Notes t{};
         for (int k = 0; k < MAX_NOTES; k++) t.TitNot[k][0] = 'A' + k, t.descr[k][0] = 'a' + k;
         for (const char* time : c.times) utf8_copy(t.hora[t.indN++], TIME_CELL, time);
-        const int result = alert(t.TitNot, t.hora, t.descr, t.indN, null, null, &fake.ops);
-        EXPECT_EQ(std::make_tuple(result, fake.boxes, fake.waits),
-                  std::make_tuple(DONE, c.boxes, c.waits));
-    }
-}
-
-// At a terminal Enter leaves at once; the end of input, from a terminal or a
-// pipe, ends the wait at once; a line waiting in a pipe is left for later.
-TEST(Notify, WaitSleepsItsTimeWithoutCpuUnlessEnterOrTheEndOfInputComes) {
-    struct Case {
-        int terminal, hang_up, result, still_readable;
-        const char* typed;
-    } cases[] = {{0, 0, DONE, 1, "\n"},        {0, 1, INPUT_END, 0, ""},
-                 {1, 0, DONE, 0, ""},          {1, 0, USER_LEFT, 0, "\n\n"},
-                 {1, 0, INPUT_END, 0, "\x04"}, {1, 1, INPUT_END, 1, ""}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        int fds[2];  // reader, writer
-        ASSERT_EQ(c.terminal ? openpty(&fds[1], &fds[0], nullptr, nullptr, nullptr) : pipe(fds), 0);
-        ASSERT_EQ(write(fds[1], c.typed, strlen(c.typed)), (ssize_t)strlen(c.typed));
-        std::thread hang_up([&] {  // 100 ms into the wait
-            if (c.hang_up && usleep(100000) == 0) close(fds[1]);
-        });
-        FILE* in = fdopen(fds[0], "r");
-        const clock_t cpu = clock();
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(console_system()->wait(400, in), c.result);
-        const auto took = std::chrono::steady_clock::now() - start;
-        hang_up.join();
-        EXPECT_TRUE(c.result == DONE ? took >= 399ms : took < (c.hang_up ? 300ms : 50ms));
-        EXPECT_LT(clock() - cpu, CLOCKS_PER_SEC / 25);
-        // A pipe's line stays for the next prompt; the Enters typed at a terminal are all taken.
-        pollfd p = {fds[0], POLLIN, 0};
-        EXPECT_EQ(c.terminal ? poll(&p, 1, 0) : getc(in) != EOF, c.still_readable);
-        fclose(in);
-        if (!c.hang_up) close(fds[1]);
+        const int result = alert(t.TitNot, t.hora, t.descr, t.indN, null, null, &con);
+        EXPECT_EQ(std::make_tuple(result, boxes, waits), std::make_tuple(DONE, c.boxes, c.waits));
     }
 }

@@ -1,0 +1,133 @@
+// Fuzzes what Kelvra reads with the same bytes twice: first as what the user
+// types, through the menu loop into every command, then as a saved-notes
+// file. The console is the system's own with a clock at 14:30, a desktop box
+// that is never there (so the console box takes a line), waits that end the
+// watch at once and a printer that takes everything. Files are written in a
+// private working directory emptied after each input. Besides the
+// sanitizers, each run checks what the table promises, that no file grows
+// past what ten full notes can fill, and that the notes a file gives come
+// back unchanged through a save and a second read.
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+
+#include "main/menu.h"
+#include "saved_notes/saved_notes.h"
+
+#define FUZZ_CHECK(ok) ((ok) ? void() : (fprintf(stderr, "check failed: %s\n", #ok), abort()))
+
+namespace fs = std::filesystem;
+
+// The list layout with ten rows of full cells, with room to spare.
+enum { MAX_FILE_BYTES = 2048 + MAX_NOTES * (NAME_CELL + TIME_CELL + DESC_CELL + 128) };
+
+static fs::path base;
+static Console fake;
+
+// What the table promises: the count within the rows, every cell up to the
+// count terminated and free of line ends, every byte past the count still
+// zero, but for the row at the count when `partial_row` (a note entry cut
+// short may have begun it). Null when it holds, else what is broken.
+static const char* table_fault(const Notes& t, bool partial_row) {
+    if (t.indN < 0 || t.indN > MAX_NOTES) return "the count is outside the table";
+    for (int row = 0; row < MAX_NOTES; row++) {
+        for (std::string_view cell :
+             {std::string_view(t.TitNot[row], NAME_CELL), std::string_view(t.hora[row], TIME_CELL),
+              std::string_view(t.descr[row], DESC_CELL)}) {
+            const bool past = row >= t.indN;
+            if (past && cell.find_first_not_of('\0') == std::string_view::npos) continue;
+            if (past && !(partial_row && row == t.indN)) return "a row past the count was written";
+            if (cell.find('\0') == std::string_view::npos) return "a cell is not terminated";
+            if (cell.substr(0, cell.find('\0')).find('\n') != std::string_view::npos)
+                return "a cell holds a line end";
+        }
+    }
+    return nullptr;
+}
+
+// A working directory, and a user folder with a saved-notes file to import.
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+    std::string name = (fs::temp_directory_path() / "kelvra-fuzz-XXXXXX").string();
+    FUZZ_CHECK(mkdtemp(name.data()) != nullptr);
+    base = name;
+    fs::create_directories(base / "home/Documents/Kelvra");
+    fs::create_directory(base / "work");
+    std::ofstream(base / "home/Documents/Kelvra/NotasGuardadas.txt")
+        << "Cita-\n14:30-\nDentista-\nPre-reunion-\n09:05-\nSala 2-\n";
+    setenv("HOME", (base / "home").c_str(), 1);
+    unsetenv("USERPROFILE");
+    atexit([] { fs::remove_all(base); });
+    fake = *console_system();
+    fake.local_time = [](struct tm* now) {
+        memset(now, 0, sizeof *now);
+        now->tm_hour = 14, now->tm_min = 30, now->tm_mday = 5, now->tm_mon = 11, now->tm_year = 126;
+    };
+    fake.box = [](const char*, const char*) -> int { return CALL_FAILED; };
+    fake.wait = [](int, FILE*) -> int { return USER_LEFT; };
+    fake.print = [](const char*) -> int { return DONE; };
+    return 0;
+}
+
+static void type_at_the_menu(const uint8_t* data, size_t size) {
+    const fs::path start = fs::current_path();
+    fs::current_path(base / "work");
+    static FILE* const sink = fopen("/dev/null", "w");
+    Notes notas{};
+    FILE* in = fmemopen(const_cast<uint8_t*>(data), size, "r");
+    menu_run(in, sink, &fake, &notas, "fuzz");
+    fclose(in);
+    FUZZ_CHECK(table_fault(notas, true) == nullptr);
+    for (const fs::directory_entry& file : fs::directory_iterator(".")) {
+        FUZZ_CHECK(file.is_regular_file() && file.file_size() <= MAX_FILE_BYTES);
+        fs::remove(file);
+    }
+    fs::current_path(start);
+}
+
+// Reads the file `bytes` into `t`: every complete group of three lines is
+// appended or counted as not loaded. Returns the number of notes added.
+static int read_checked(Notes* t, void* bytes, size_t size, int groups) {
+    FILE* file = fmemopen(bytes, size, "rb");
+    FUZZ_CHECK(file != nullptr);
+    const int before = t->indN;
+    int not_loaded = -1;
+    const int added = saved_notes_read(file, &fake, t, &not_loaded);
+    fclose(file);
+    FUZZ_CHECK(added >= 0 && t->indN == before + added && added + not_loaded == groups);
+    FUZZ_CHECK(table_fault(*t, false) == nullptr);
+    return added;
+}
+
+// The same bytes are read a second time into the filled table, as a second
+// load would, to reach the full table.
+static void read_as_a_saved_file(const uint8_t* data, size_t size) {
+    const long lines = std::count(data, data + size, '\n') + (size > 0 && data[size - 1] != '\n');
+    void* bytes = const_cast<uint8_t*>(data);
+    Notes first{};
+    Notes copy{};
+    read_checked(&first, bytes, size, int(lines / 3));
+    char* saved = nullptr;
+    size_t saved_size = 0;
+    FILE* out = open_memstream(&saved, &saved_size);
+    FUZZ_CHECK(out != nullptr && saved_notes_write(out, &first) == DONE);
+    fclose(out);
+    FUZZ_CHECK(read_checked(&copy, saved, saved_size, first.indN) == first.indN);
+    free(saved);
+    for (int row = 0; row < first.indN; row++) {
+        FUZZ_CHECK(strcmp(copy.TitNot[row], first.TitNot[row]) == 0 &&
+                   strcmp(copy.hora[row], first.hora[row]) == 0 &&
+                   strcmp(copy.descr[row], first.descr[row]) == 0);
+    }
+    read_checked(&first, bytes, size, int(lines / 3));
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    type_at_the_menu(data, size);
+    read_as_a_saved_file(data, size);
+    return 0;
+}
