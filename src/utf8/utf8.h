@@ -1,0 +1,28 @@
+// What a UTF-8 character is, for every part of the program: the text it
+// keeps, shows and reads is UTF-8 on every system, and each rule about its
+// bytes lives here and nowhere else. Includes nothing of the program.
+#pragma once
+
+#include <stddef.h>
+
+// The bytes a character starting with `lead` takes, itself included: 2 to 4
+// for a lead byte (C2 to F4), else 1. A byte that cannot start a character
+// (ASCII, a tail byte, C0, C1, F5 and up) is a character of its own.
+size_t utf8_length(unsigned char lead);
+
+// Nonzero for a byte that carries on a character (10xxxxxx).
+int utf8_is_tail(unsigned char c);
+
+// How many of the first `len` bytes of `text` end on a whole character: a
+// cut after `len` bytes goes back to the start of a character it would
+// split. Equal to `len` when the run ends whole.
+size_t utf8_whole(const char* text, size_t len);
+
+// Terminal columns of the first `len` bytes of `text`: one for each byte
+// that is not a tail byte.
+size_t utf8_columns(const char* text, size_t len);
+
+// The bytes of the control character at the start of `text` (`left` bytes
+// long): 1 for C0 and DEL, 2 for U+0080 to U+009F (C2 80 to C2 9F), 0 when
+// it is no control character. A terminal would obey them as commands.
+size_t utf8_control_length(const char* text, size_t left);
