@@ -42,7 +42,9 @@ enum {
     PUMP_HELD = 8,      // room for what one read leaves to the next
     CTRL_Z = 0x1A,      // typed at a console, it ends the input
     WIDE_PATH = 4096,
-    MAX_TEMP_TRIES = 100
+    MAX_TEMP_TRIES = 100,
+    REPLACE_TRIES = 50,  // 50 tries 20 ms apart: about a second
+    REPLACE_PAUSE_MS = 20
 };
 
 // What the pump is asked in the output stream, after a NUL byte: clear the
@@ -534,15 +536,49 @@ static int windows_sync_file(FILE* file) {
     return _commit(_fileno(file)) == 0 ? DONE : CALL_FAILED;
 }
 
+// The full name of `path` into `wide` (WIDE_PATH units): Wine's ReplaceFileW
+// takes no name relative to the working folder. Returns DONE, or CALL_FAILED.
+static int full_path(const char* path, wchar_t* wide) {
+    wchar_t relative[WIDE_PATH];
+    if (widen(path, relative, WIDE_PATH) != DONE) return CALL_FAILED;
+    DWORD len = GetFullPathNameW(relative, WIDE_PATH, wide, NULL);
+    return len > 0 && len < WIDE_PATH ? DONE : CALL_FAILED;
+}
+
+// Windows refuses to replace a file another program holds open (another
+// Kelvra loading it, a virus scanner, an indexer), so a refusal is tried
+// again for about a second. ReplaceFileW keeps the old file's attributes
+// and security settings; with no old file MoveFileExW puts the new one in.
+// A folder is never replaced (Wine's ReplaceFileW would move it aside).
+// When ReplaceFileW fails after taking the old file away (its
+// ERROR_UNABLE_TO_MOVE_REPLACEMENT codes), or finds it gone (another save
+// has it aside for a moment), the new file is still under its own name and
+// the next try looks again.
 static int windows_replace_file(const char* from, const char* to) {
     wchar_t wide_from[WIDE_PATH];
     wchar_t wide_to[WIDE_PATH];
-    if (widen(from, wide_from, WIDE_PATH) != DONE || widen(to, wide_to, WIDE_PATH) != DONE)
-        return CALL_FAILED;
-    if (!MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return CALL_FAILED;
-    temp_kept = 0;
-    return DONE;
+    if (full_path(from, wide_from) != DONE || full_path(to, wide_to) != DONE) return CALL_FAILED;
+    for (int tries = 1;; tries++) {
+        const DWORD old = GetFileAttributesW(wide_to);
+        if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY)) return CALL_FAILED;
+        BOOL replaced = old != INVALID_FILE_ATTRIBUTES
+                            ? ReplaceFileW(wide_to, wide_from, NULL,
+                                           REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)
+                            : MoveFileExW(wide_from, wide_to,
+                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        if (replaced) {
+            temp_kept = 0;
+            return DONE;
+        }
+        DWORD error = GetLastError();
+        if (tries == REPLACE_TRIES ||
+            (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
+             error != ERROR_FILE_NOT_FOUND && error != ERROR_UNABLE_TO_REMOVE_REPLACED &&
+             error != ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
+             error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2))
+            return CALL_FAILED;
+        Sleep(REPLACE_PAUSE_MS);
+    }
 }
 
 // The variable `name` from the wide environment, as UTF-8.
