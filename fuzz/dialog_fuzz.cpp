@@ -1,7 +1,7 @@
 // Fuzzes the whole dialog: the input bytes are what the user types, fed
 // through the menu loop into every command, with the tests' fake console (a
-// clock at 14:30, boxes that mostly cannot be shown so the console box takes
-// a line, waits that end a watch at once). Files are written in a private
+// clock at 14:30, desktop boxes that cannot be shown so the console box
+// takes a line, waits that end a watch at once). Files are written in a private
 // working directory emptied after each input, so every input runs from the
 // same start. Besides the sanitizers, each run checks what the table
 // promises and that no file grows past what ten full notes can fill.
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fs::path start = fs::current_path();
     fs::current_path(base / "work");
     FakeConsole& fake = fake_console("14:30:00");
-    fake.box_results = {CALL_FAILED, CALL_FAILED, BOX_FAILED, CALL_FAILED, DONE};
+    fake.ops.box = [](const char*, const char*) -> int { return CALL_FAILED; };
     fake.max_waits = 3;
     static FILE* const sink = fopen("/dev/null", "w");
     Notes notas{};

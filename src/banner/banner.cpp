@@ -61,9 +61,9 @@ static const char kClosing[] =
     "Organizate                                                Puntualidad";
 
 void AscciArt(FILE* out, const Console* con) {
-    con->cls(out);
+    notes_clear_screen(out, con);
     // Never set back: the text stays yellow for the rest of the process.
-    con->color(out, CONSOLE_YELLOW);
+    notes_set_colour(out, con, CONSOLE_YELLOW);
     for (const char* line : kPicture) {
         fputs(line, out);
         fputs("\n", out);

@@ -3,7 +3,7 @@
 
 #include <stdio.h>
 
-#include "console/console.h"
+#include "notes/notes.h"
 
 // Clears the screen, turns the text yellow for the rest of the process and
 // shows the picture.

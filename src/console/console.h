@@ -81,11 +81,12 @@ struct Console {
     // existing `to`, then asks the disk to keep the change. Returns DONE once
     // `to` is the new file, or CALL_FAILED when `to` is untouched.
     int (*replace_file)(const char* from, const char* to);
-    // The environment variable `name`, as UTF-8, into `value`. Returns DONE,
-    // or CALL_FAILED when it is unset, empty or does not fit in `size` bytes.
+    // Writes the environment variable `name` into `value` as UTF-8, cut to
+    // `size` - 1 bytes at a whole character; empty when it is unset. Returns
+    // DONE when all of a set, non-empty value fit, else CALL_FAILED.
     int (*env)(const char* name, char* value, size_t size);
-    // The name of the account running the program, as the system keeps it.
-    // Returns DONE, or CALL_FAILED when it is unknown or does not fit.
+    // Writes the name of the account running the program into `name`, cut
+    // like env. Returns DONE, or CALL_FAILED when it is unknown.
     int (*account_name)(char* name, size_t size);
     // Where a text line read from a file is not valid UTF-8, it was written
     // in the system's older code page for text consoles: converts it to

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "console/console.h"
+#include "utf8/utf8.h"
 
 // Declared by unistd.h on some systems only.
 extern char** environ;  // NOLINT(readability-redundant-declaration)
@@ -35,6 +36,12 @@ static struct termios key_mode;
 static const char* volatile colour_code = nullptr;
 
 static const char kResetColour[] = "\033[0m";
+
+enum { PATH_TEXT = 4096 };
+// The temporary file of the save in progress, for on_signal to remove: a
+// save cut short leaves nothing beside the notes.
+static char pending_temp[PATH_TEXT];
+static volatile sig_atomic_t temp_pending = 0;
 
 static int posix_is_terminal(FILE* f) {
     int fd = fileno(f);
@@ -63,6 +70,7 @@ void console_restore(void) {
 // signal so the exit status tells the parent what happened.
 static void on_signal(int sig) {
     restore_now();
+    if (temp_pending) unlink(pending_temp);
     if (running_child > 0) kill((pid_t)running_child, SIGTERM);
     signal(sig, SIG_DFL);
     raise(sig);
@@ -111,116 +119,65 @@ static void ending_signals(sigset_t* set) {
     sigaddset(set, SIGINT);
     sigaddset(set, SIGTERM);
     sigaddset(set, SIGHUP);
+    sigaddset(set, SIGQUIT);
 }
 
-void console_start(void) {
-    if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_mode) == 0) saved_mode_valid = 1;
-    atexit(console_restore);
-    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
-    for (int sig : signals) handle(sig, on_signal);
-    // A shell without job control starts the program with Ctrl-Z ignored.
+// A signal ignored when the program starts (nohup, a shell's background
+// job) stays ignored, as whoever started it asked.
+static void handle_unless_ignored(int sig, void (*handler)(int)) {
     struct sigaction was;
-    if (sigaction(SIGTSTP, nullptr, &was) == 0 && was.sa_handler != SIG_IGN)
-        handle(SIGTSTP, on_stop);
+    if (sigaction(sig, nullptr, &was) == 0 && was.sa_handler != SIG_IGN) handle(sig, handler);
 }
 
-static void posix_cls(FILE* out) {
-    if (posix_is_terminal(out)) {
-        fputs("\033[2J\033[H", out);
-    } else {
-        fputc('\f', out);
+// At a terminal standard input is read unbuffered, so a key-wait that reads
+// the terminal itself never skips text stdio has already taken in.
+void console_start(void) {
+    if (isatty(STDIN_FILENO)) {
+        setvbuf(stdin, nullptr, _IONBF, 0);
+        if (tcgetattr(STDIN_FILENO, &saved_mode) == 0) saved_mode_valid = 1;
     }
+    atexit(console_restore);
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    for (int sig : signals) handle_unless_ignored(sig, on_signal);
+    handle_unless_ignored(SIGTSTP, on_stop);
 }
 
-static void posix_color(FILE* out, int scheme) {
-    const char* no_color = getenv("NO_COLOR");
-    if (!posix_is_terminal(out) || (no_color != nullptr && no_color[0] != '\0')) return;
+static void posix_clear_terminal(FILE* out) {
+    fputs("\033[2J\033[H", out);
+}
+
+static void posix_set_colour(FILE* out, int scheme) {
     colour_code = scheme == CONSOLE_YELLOW ? "\033[0;33;40m" : "\033[0;31;40m";
     fputs(colour_code, out);
     fflush(out);
     colour_changed = 1;
 }
 
-// Reads up to and including the next line end. Returns DONE, or INPUT_END
-// at end of input with nothing read.
-static int consume_line(FILE* in) {
-    int c = getc(in);
-    if (c == EOF) return INPUT_END;
-    while (c != EOF && c != '\n') c = getc(in);
-    return DONE;
-}
-
 enum {
     ESC = 0x1b,
-    // A UTF-8 lead byte is 11xxxxxx; 110, 1110 and 11110 announce one, two
-    // and three bytes more.
-    UTF8_LEAD_2 = 0xC0,
-    UTF8_LEAD_3 = 0xE0,
-    UTF8_LEAD_4 = 0xF0,
-    UTF8_LEAD_END = 0xF8,
-    UTF8_TAIL_MASK = 0xC0,
-    UTF8_TAIL = 0x80,
-    // An escape sequence "ESC [ ..." ends with a byte from @ to ~.
-    CSI_FINAL_FIRST = 0x40,
-    CSI_FINAL_LAST = 0x7E,
-    // No key sends more; a longer run is typed text, not one key.
-    MAX_KEY_BYTES = 16,
+    // More than any one key sends: a function key, Alt and a letter, a
+    // four-byte character.
+    KEY_BYTES = 64,
     // Tenths of a second the rest of a key may take to arrive.
     KEY_REST_TENTHS = 1
 };
 
-// The next byte of the key being read, or EOF when none comes in time. A
-// late byte is no end of input, so the stream is not left at its end.
-static int next_key_byte(FILE* in) {
-    int c = getc(in);
-    if (c == EOF) clearerr(in);
-    return c;
-}
-
-static int utf8_tail_count(int lead) {
-    if (lead >= UTF8_LEAD_4 && lead < UTF8_LEAD_END) return 3;
-    if (lead >= UTF8_LEAD_3 && lead < UTF8_LEAD_4) return 2;
-    if (lead >= UTF8_LEAD_2 && lead < UTF8_LEAD_3) return 1;
-    return 0;
-}
-
-// The bytes a UTF-8 lead byte announces. A byte that cannot carry on the
-// character is the next key's and is left unread.
-static void take_utf8_tail(FILE* in, int lead) {
-    for (int k = utf8_tail_count(lead); k > 0; k--) {
-        int c = next_key_byte(in);
-        if (c == EOF) return;
-        if ((c & UTF8_TAIL_MASK) != UTF8_TAIL) {
-            ungetc(c, in);
-            return;
-        }
+static ssize_t read_some(int fd, char* bytes, size_t size) {
+    ssize_t got;
+    while ((got = read(fd, bytes, size)) < 0 && errno == EINTR) {
     }
+    return got;
 }
 
-// What follows ESC in the same key: "[" and its parameters up to the final
-// byte (arrows, function keys), "O" and one byte, or the one character
-// typed with Alt. A lone ESC has nothing following in time.
-static void take_escape_tail(FILE* in) {
-    int c = next_key_byte(in);
-    if (c == '[') {
-        for (int k = 0; k < MAX_KEY_BYTES; k++) {
-            c = next_key_byte(in);
-            if (c == EOF || (c >= CSI_FINAL_FIRST && c <= CSI_FINAL_LAST)) return;
-        }
-    } else if (c == 'O') {
-        next_key_byte(in);
-    } else if (c != EOF) {
-        take_utf8_tail(in, c);
-    }
-}
-
-// One key, unechoed, with the terminal put back right after. The first byte
-// is waited for; the rest of the key, if it has more, is taken as it comes
-// right after, so none of it is left for the menu.
-static int read_single_key(FILE* in) {
-    int fd = fileno(in);
+// One key, unechoed, with the terminal put back right after. A key press
+// reaches the terminal's queue in one piece, so one read takes all of it;
+// only a key that starts with ESC or ends inside a character may still be
+// on its way, and what arrives of it in a moment is taken too, so none of
+// it is left for the next prompt.
+static int posix_read_terminal_key(FILE* in) {
+    const int fd = fileno(in);
     struct termios mode;
-    if (tcgetattr(fd, &mode) != 0) return getc(in);
+    if (tcgetattr(fd, &mode) != 0) return getc(in) == EOF ? INPUT_END : DONE;
     if (!saved_mode_valid) {
         saved_mode = mode;
         saved_mode_valid = 1;
@@ -231,31 +188,22 @@ static int read_single_key(FILE* in) {
     key_mode.c_cc[VTIME] = 0;
     terminal_changed = 1;
     tcsetattr(fd, TCSANOW, &key_mode);
-    int c = getc(in);
-    if (c != EOF) {
+    char key[KEY_BYTES];
+    const ssize_t got = read_some(fd, key, sizeof key);
+    if (got > 0 && (key[0] == ESC || utf8_whole(key, (size_t)got) < (size_t)got)) {
         key_mode.c_cc[VMIN] = 0;
         key_mode.c_cc[VTIME] = KEY_REST_TENTHS;
         tcsetattr(fd, TCSANOW, &key_mode);
-        if (c == ESC) {
-            take_escape_tail(in);
-        } else {
-            take_utf8_tail(in, c);
+        while (read_some(fd, key, sizeof key) > 0) {
         }
     }
     tcsetattr(fd, TCSANOW, &mode);
     terminal_changed = 0;
-    return c;
-}
-
-// From a pipe the key-wait takes one line, so a scripted session is a text
-// file with an empty line after each command.
-static int posix_read_key(FILE* in) {
-    if (!posix_is_terminal(in)) return consume_line(in);
-    return read_single_key(in) == EOF ? INPUT_END : DONE;
+    return got > 0 ? DONE : INPUT_END;
 }
 
 static void posix_drop_typed_keys(FILE* in) {
-    if (posix_is_terminal(in)) tcflush(fileno(in), TCIFLUSH);
+    tcflush(fileno(in), TCIFLUSH);
 }
 
 // The terminal already speaks UTF-8 to the program: its bytes go as they are.
@@ -273,9 +221,6 @@ static void posix_local_time(struct tm* now) {
     time_t t = time(nullptr);
     if (localtime_r(&t, now) == nullptr) memset(now, 0, sizeof *now);
 }
-
-// The exit status a shell gives a command it could not start.
-enum { NOT_STARTED = 127 };
 
 // Starts a program found on PATH with `argv`, its standard output sent to
 // /dev/null, and its standard error to `errors` unless that is null. The
@@ -307,25 +252,27 @@ static pid_t start_program(char* const argv[], FILE* errors) {
 
 // Waits for the child `pid` to end. It is forgotten while it still holds its
 // pid, so on_signal can never hit another process that took the number.
-// Returns its exit status, or -1 when it did not exit normally.
-static int finish_program(pid_t pid) {
+// Returns DONE with its exit status in `*status`, or CALL_FAILED when it did
+// not exit normally.
+static int finish_program(pid_t pid, int* status) {
     siginfo_t ended;
     while (waitid(P_PID, (id_t)pid, &ended, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
     }
     running_child = 0;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
+    int how = 0;
+    while (waitpid(pid, &how, 0) < 0) {
+        if (errno != EINTR) return CALL_FAILED;
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    *status = WEXITSTATUS(how);
+    return WIFEXITED(how) ? DONE : CALL_FAILED;
 }
 
-// Runs a program to its end (see start_program). Returns its exit status,
-// NOT_STARTED when it could not be started, or -1 when it did not exit
-// normally.
-static int run_program(char* const argv[], FILE* errors) {
+// Runs a program to its end (see start_program). Returns DONE with its exit
+// status in `*status`, or CALL_FAILED when it could not be started or did
+// not exit normally.
+static int run_program(char* const argv[], FILE* errors, int* status) {
     pid_t pid = start_program(argv, errors);
-    return pid == 0 ? NOT_STARTED : finish_program(pid);
+    return pid == 0 ? CALL_FAILED : finish_program(pid, status);
 }
 
 // Nonzero when the text of `f`, read from its start, holds `words`. Read in
@@ -374,11 +321,11 @@ static int posix_box(const char* text, const char* caption) {
     char* const argv[] = {zenity, warning, no_markup, title, body, nullptr};
     FILE* said = tmpfile();
     if (said == nullptr) return CALL_FAILED;
-    int status = run_program(argv, said);
+    int status = 0;
+    int ran = run_program(argv, said, &status);
     int no_window = file_mentions(said, "cannot open display");
     fclose(said);
-    if (status == 0 || (status == 1 && !no_window)) return DONE;
-    return CALL_FAILED;
+    return ran == DONE && (status == 0 || (status == 1 && !no_window)) ? DONE : CALL_FAILED;
 }
 
 enum { MS_PER_SECOND = 1000, NS_PER_MS = 1000000 };
@@ -400,10 +347,13 @@ static void sleep_ms(long long ms) {
 // Takes the rest of the line typed at a terminal, and every further line
 // already typed, so none is left over for the key-wait that follows.
 static void take_typed_lines(FILE* in) {
-    if (consume_line(in) != DONE) return;
     struct pollfd p = {fileno(in), POLLIN, 0};
-    while (poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0 && consume_line(in) == DONE) {
-    }
+    do {
+        int c;
+        while ((c = getc(in)) != EOF && c != '\n') {
+        }
+        if (c == EOF) return;
+    } while (poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0);
 }
 
 // The wait listens to its input without taking anything a later prompt
@@ -441,7 +391,8 @@ static int posix_wait(int ms, FILE* in) {
 static int posix_print(const char* path) {
     char lp[] = "lp";
     char* const argv[] = {lp, const_cast<char*>(path), nullptr};
-    return run_program(argv, nullptr) == 0 ? DONE : CALL_FAILED;
+    int status = 0;
+    return run_program(argv, nullptr, &status) == DONE && status == 0 ? DONE : CALL_FAILED;
 }
 
 static int posix_sync_file(FILE* file) {
@@ -449,7 +400,7 @@ static int posix_sync_file(FILE* file) {
     return fsync(fileno(file)) == 0 ? DONE : CALL_FAILED;
 }
 
-enum { PATH_TEXT = 4096, NEW_FILE_MODE = 0666, MODE_BITS = 07777 };
+enum { NEW_FILE_MODE = 0666, PERMISSION_BITS = 0777 };
 
 // The permissions a new file gets: everything the umask leaves of rw-rw-rw-.
 static mode_t new_file_mode(void) {
@@ -458,19 +409,40 @@ static mode_t new_file_mode(void) {
     return (mode_t)NEW_FILE_MODE & ~mask;
 }
 
+// The old file's read, write and execute bits when it is a regular file;
+// a link to a device or a folder, or a setuid bit, is nothing to copy.
+static mode_t mode_to_keep(const char* beside) {
+    struct stat old;
+    if (stat(beside, &old) == 0 && S_ISREG(old.st_mode)) return old.st_mode & PERMISSION_BITS;
+    return new_file_mode();
+}
+
+static void posix_drop_temp_file(const char* path) {
+    unlink(path);
+    temp_pending = 0;
+}
+
 // mkstemp creates the file only if the name is free, never through a link,
 // and readable by its owner alone until it gets the permissions it keeps.
+// The ending signals wait while it does, so on_signal always knows its name.
 static FILE* posix_create_temp_file(const char* beside, char* path, size_t size) {
     int len = snprintf(path, size, "%s.XXXXXX", beside);
-    if (len < 0 || (size_t)len >= size) return nullptr;
+    if (len < 0 || (size_t)len >= size || (size_t)len >= sizeof pending_temp) return nullptr;
+    sigset_t ending;
+    sigset_t before;
+    ending_signals(&ending);
+    sigprocmask(SIG_BLOCK, &ending, &before);
     int fd = mkstemp(path);
+    if (fd >= 0) {
+        memcpy(pending_temp, path, (size_t)len + 1);
+        temp_pending = 1;
+    }
+    sigprocmask(SIG_SETMASK, &before, nullptr);
     if (fd < 0) return nullptr;
-    struct stat old;
-    mode_t mode = stat(beside, &old) == 0 ? (old.st_mode & MODE_BITS) : new_file_mode();
-    FILE* file = fchmod(fd, mode) == 0 ? fdopen(fd, "w") : nullptr;
+    FILE* file = fchmod(fd, mode_to_keep(beside)) == 0 ? fdopen(fd, "w") : nullptr;
     if (file == nullptr) {
         close(fd);
-        unlink(path);
+        posix_drop_temp_file(path);
     }
     return file;
 }
@@ -505,31 +477,37 @@ static int folder_of(const char* path, char* folder, size_t size) {
     return DONE;
 }
 
-// The rename is only on the disk once the folder that holds the names is.
-// A file system that cannot push a folder (EINVAL) keeps it there anyway.
+// The rename is only on the disk once the folder that holds the names is;
+// but once it is done the new file is in place, and a folder that cannot be
+// opened or pushed (no right to list it, a file system that cannot) is left
+// to the system, as careful databases do.
 static int posix_replace_file(const char* from, const char* to) {
     char folder[PATH_TEXT];
-    if (folder_of(to, folder, sizeof folder) != DONE) return CALL_FAILED;
-    if (rename(from, to) != 0) return CALL_FAILED;
+    if (folder_of(to, folder, sizeof folder) != DONE || rename(from, to) != 0) return CALL_FAILED;
+    temp_pending = 0;
     int fd = open(folder, O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return CALL_FAILED;
-    int synced = fsync(fd) == 0 || errno == EINVAL;
-    close(fd);
-    return synced ? DONE : CALL_FAILED;
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+    return DONE;
 }
 
-static const char* non_empty_env(const char* name) {
-    const char* value = getenv(name);
-    return (value != nullptr && value[0] != '\0') ? value : nullptr;
+// A value cut to fit at a whole character. Returns DONE when all of a
+// non-empty value fit.
+static int copy_value(char* value, size_t size, const char* found) {
+    if (found == nullptr) found = "";
+    return utf8_copy(value, size, found) && found[0] != '\0' ? DONE : CALL_FAILED;
 }
 
-// USERPROFILE first, as on Windows, so one setting serves both systems.
-static int posix_home_folder(char* path, size_t size) {
-    const char* base = non_empty_env("USERPROFILE");
-    if (base == nullptr) base = non_empty_env("HOME");
-    if (base == nullptr) return CALL_FAILED;
-    int len = snprintf(path, size, "%s", base);
-    return (len >= 0 && (size_t)len < size) ? DONE : CALL_FAILED;
+static int posix_env(const char* name, char* value, size_t size) {
+    return copy_value(value, size, getenv(name));
+}
+
+static int posix_account_name(char* name, size_t size) {
+    const struct passwd* account = getpwuid(geteuid());
+    copy_value(name, size, account != nullptr ? account->pw_name : nullptr);
+    return name[0] != '\0' ? DONE : CALL_FAILED;
 }
 
 // Text files here have been UTF-8 all along: any other bytes are kept.
@@ -540,28 +518,13 @@ static void posix_legacy_to_utf8(char* line, size_t size) {
 }
 
 static const Console kSystem = {
-    posix_cls,         posix_color,           posix_is_terminal,
-    posix_read_key,    posix_drop_typed_keys, posix_read_byte,
-    posix_unread_byte, posix_local_time,      posix_box,
-    posix_wait,        posix_print,           posix_create_temp_file,
-    posix_open_file,   posix_sync_file,       posix_replace_file,
-    posix_home_folder, posix_legacy_to_utf8,  '/',
+    posix_is_terminal,      posix_clear_terminal,    posix_set_colour,  posix_read_terminal_key,
+    posix_drop_typed_keys,  posix_read_byte,         posix_unread_byte, posix_local_time,
+    posix_box,              posix_wait,              posix_print,       posix_create_temp_file,
+    posix_drop_temp_file,   posix_open_file,         posix_sync_file,   posix_replace_file,
+    posix_env,              posix_account_name,      posix_legacy_to_utf8, '/',
 };
 
 const Console* console_system(void) {
     return &kSystem;
-}
-
-const char* console_user_name(void) {
-    static char name[256];
-    const char* found = non_empty_env("USERNAME");
-    if (found == nullptr) found = non_empty_env("USER");
-    if (found == nullptr) found = non_empty_env("LOGNAME");
-    if (found == nullptr) {
-        const struct passwd* account = getpwuid(geteuid());
-        if (account != nullptr && account->pw_name != nullptr) found = account->pw_name;
-    }
-    if (found == nullptr) found = "";
-    snprintf(name, sizeof name, "%s", found);
-    return name;
 }

@@ -45,13 +45,14 @@ void listing_render(FILE* out, const Console* con, const Notes* notas, const cha
     char localH[STAMP_TEXT];
     if (strftime(localH, sizeof localH, "%d/%m/%y %H:%M:%S", &now) == 0) localH[0] = '\0';
     fputs(kStars, out);
-    fprintf(out, "|   %s                                %s            |\n",
-            users != nullptr ? users : "", localH);
+    fputs("|   ", out);
+    put_cell(out, users != nullptr ? users : "", on_terminal, "                                ");
+    fprintf(out, "%s            |\n", localH);
     fputs(kBorder, out);
 }
 
 void listing_show(FILE* out, const Console* con, const Notes* notas, const char* users) {
-    con->cls(out);
+    notes_clear_screen(out, con);
     listing_render(out, con, notas, users);
 }
 
@@ -81,13 +82,11 @@ static int imprimir(const Console* con) {
 }
 
 // A report that failed is not printed: the printer would get half a list.
-int listing_print(FILE* out, const Console* con, const Notes* notas, const char* users) {
-    if (write_report(kPrintFile, out, con, notas, users) != DONE) return CALL_FAILED;
-    if (imprimir(con) == DONE) return DONE;
-    fprintf(out, "No se pudo imprimir %s\n", kPrintFile);
-    return CALL_FAILED;
+void listing_print(FILE* out, const Console* con, const Notes* notas, const char* users) {
+    if (write_report(kPrintFile, out, con, notas, users) == DONE && imprimir(con) != DONE)
+        fprintf(out, "No se pudo imprimir %s\n", kPrintFile);
 }
 
-int listing_export(FILE* out, const Console* con, const Notes* notas, const char* users) {
-    return write_report(kExportFile, out, con, notas, users);
+void listing_export(FILE* out, const Console* con, const Notes* notas, const char* users) {
+    write_report(kExportFile, out, con, notas, users);
 }

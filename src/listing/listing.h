@@ -8,7 +8,8 @@
 #include "notes/notes.h"
 
 // Writes the whole note list layout to `out`: the header, one row and one
-// separator per note, then the footer with `users` (empty when null) and the
+// separator per note, then the footer with `users` (empty when null; shown
+// safely at a terminal, as the cells are) and the
 // time from `con->local_time`, read once, after the rows. Write errors are
 // left on `out` for the caller to find with ferror.
 void listing_render(FILE* out, const Console* con, const Notes* notas, const char* users);
@@ -16,10 +17,9 @@ void listing_render(FILE* out, const Console* con, const Notes* notas, const cha
 // Option 3: clears the screen and shows the note list.
 void listing_show(FILE* out, const Console* con, const Notes* notas, const char* users);
 
-// Option 4: writes "ListaNotas.txt" and prints it. Returns DONE, or reports
-// the failure on `out` and returns CALL_FAILED.
-int listing_print(FILE* out, const Console* con, const Notes* notas, const char* users);
+// Option 4: writes "ListaNotas.txt" and prints it, or reports on `out` what
+// failed.
+void listing_print(FILE* out, const Console* con, const Notes* notas, const char* users);
 
-// Option 5: writes "MiListaNotas.txt". Returns DONE, or reports the failure
-// on `out` and returns CALL_FAILED.
-int listing_export(FILE* out, const Console* con, const Notes* notas, const char* users);
+// Option 5: writes "MiListaNotas.txt", or reports on `out` what failed.
+void listing_export(FILE* out, const Console* con, const Notes* notas, const char* users);

@@ -7,6 +7,9 @@
 #include "main/menu.h"
 
 static Notes notas;
+// users: the name shown in the list footer, taken once at start.
+enum { USER_TEXT = 256 };
+static char users[USER_TEXT];
 
 // What the command line asks for before the menu, on every system alike.
 static const int START_MENU = -1;
@@ -42,17 +45,19 @@ static int read_arguments(int argc, char** argv, FILE* out, FILE* err) {
 
 int main(int argc, char** argv) {
     int status = read_arguments(argc, argv, stdout, stderr);
-    if (status != START_MENU) {
-        return status;
+    if (status == START_MENU) {
+        const Console* con = console_system();
+        console_start();
+        notes_user_name(con, users, sizeof users);
+        menu_run(stdin, stdout, con, &notas, users);
+        console_restore();
+        status = 0;
     }
-    console_start();
-    menu_run(stdin, stdout, console_system(), &notas, console_user_name());
-    console_restore();
     // The menu goes on to the end of input whatever happens to its output,
-    // but a session that could not be shown is no success.
-    if (ferror(stdout)) {
+    // but a session or an answer that could not be shown is no success.
+    if (fflush(stdout) != 0 || ferror(stdout)) {
         fputs("No se pudo escribir la salida\n", stderr);
         return 1;
     }
-    return 0;
+    return status;
 }

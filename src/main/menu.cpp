@@ -45,16 +45,16 @@ static int menu_add_note(FILE* in, FILE* out, const Console* con, Notes* notas) 
 
     fputs("Defina el nombre de la nota\n", out);
     if (notes_read_line(in, con, notAux, sizeof notAux) < 0) return INPUT_END;
-    notes_copy_cell(notas->TitNot[row], NAME_CELL, notAux);
+    utf8_copy(notas->TitNot[row], NAME_CELL, notAux);
 
     fputs("Defina el horario de la nota\n", out);
     if (notes_read_word(in, con, notAux, sizeof notAux) != DONE) return INPUT_END;
-    notes_copy_cell(notas->hora[row], TIME_CELL, notAux);
+    utf8_copy(notas->hora[row], TIME_CELL, notAux);
 
     fputs("Defina la descripcion de la nota\n", out);
     if (notes_skip_char(in, con) != DONE) return INPUT_END;
     if (notes_read_line(in, con, notAux, sizeof notAux) < 0) return INPUT_END;
-    notes_copy_cell(notas->descr[row], DESC_CELL, notAux);
+    utf8_copy(notas->descr[row], DESC_CELL, notAux);
 
     notas->indN = row + 1;
     return DONE;
@@ -75,6 +75,8 @@ static int menu_read_choice(FILE* in, FILE* out, const Console* con, char* opt) 
     }
 }
 
+// The choice was validated: every option from 1 to 9 has its command. The
+// commands that cannot end the input report their own failures.
 static int menu_run_command(char opt, FILE* in, FILE* out, const Console* con, Notes* notas,
                             const char* users) {
     switch (opt) {
@@ -84,30 +86,27 @@ static int menu_run_command(char opt, FILE* in, FILE* out, const Console* con, N
             return alert(notas->TitNot, notas->hora, notas->descr, notas->indN, in, out, con);
         case '3':
             listing_show(out, con, notas, users);
-            return DONE;
+            break;
         case '4':
             listing_print(out, con, notas, users);
-            return DONE;
+            break;
         case '5':
             listing_export(out, con, notas, users);
-            return DONE;
+            break;
         case '6':
             saved_notes_load(out, con, notas);
-            return DONE;
+            break;
         case '7':
             saved_notes_save(out, con, notas);
-            return DONE;
+            break;
         case '8':
             saved_notes_import(out, con, notas);
-            return DONE;
+            break;
         case '9':
             AscciArt(out, con);
-            return DONE;
-        default:
-            fputs("\n", out);
-            fputs(kRetry, out);
-            return DONE;
+            break;
     }
+    return DONE;
 }
 
 // "pause": the prompt, one key, then the prompt's line ends. At the end of
@@ -115,7 +114,7 @@ static int menu_run_command(char opt, FILE* in, FILE* out, const Console* con, N
 static int menu_key_wait(FILE* in, FILE* out, const Console* con) {
     fputs(kPausePrompt, out);
     fflush(out);
-    if (con->read_key(in) != DONE) return INPUT_END;
+    if (notes_key_wait(in, con) != DONE) return INPUT_END;
     fputs("\n", out);
     return DONE;
 }
@@ -124,11 +123,11 @@ static int menu_key_wait(FILE* in, FILE* out, const Console* con) {
 // so the shell's prompt starts on a line of its own.
 void menu_run(FILE* in, FILE* out, const Console* con, Notes* notas, const char* users) {
     int buc = 0;
-    con->color(out, CONSOLE_RED);
+    notes_set_colour(out, con, CONSOLE_RED);
     fputs(kGreeting, out);
     for (;;) {  // preguntas
         if (buc == CYCLES_PER_SCREEN) {
-            con->cls(out);
+            notes_clear_screen(out, con);
             buc = 0;
         }
         fputs(kMenu, out);

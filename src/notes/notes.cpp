@@ -1,78 +1,21 @@
-// Bounded input and cell helpers shared by every command.
+// Bounded input and cell helpers, and the screen and keyboard rules, shared
+// by every command.
 #include "notes/notes.h"
 
 #include <string.h>
 
-// A UTF-8 character is a lead byte (11xxxxxx) and the tail bytes (10xxxxxx)
-// its high bits ask for: 110xxxxx one, 1110xxxx two, 11110xxx three.
-enum {
-    UTF8_TAIL_MASK = 0xC0,
-    UTF8_TAIL = 0x80,
-    UTF8_LEAD_2 = 0xC2,
-    UTF8_LEAD_3 = 0xE0,
-    UTF8_LEAD_4 = 0xF0,
-    UTF8_LEAD_END = 0xF5,
-    UTF8_LONGEST = 4
-};
-
-static size_t utf8_length_of_lead(unsigned char lead) {
-    if (lead >= UTF8_LEAD_2 && lead < UTF8_LEAD_3) return 2;
-    if (lead >= UTF8_LEAD_3 && lead < UTF8_LEAD_4) return 3;
-    if (lead >= UTF8_LEAD_4 && lead < UTF8_LEAD_END) return 4;
-    return 1;
-}
-
-// Bytes of the first `len` of `text` that end on a whole character: a cut
-// after `len` bytes goes back to the start of a character it would split.
-// Bytes that are not UTF-8 are whole characters of their own.
-static size_t whole_characters(const char* text, size_t len) {
-    size_t tail = 0;
-    while (tail < len && tail + 1 < UTF8_LONGEST &&
-           ((unsigned char)text[len - 1 - tail] & UTF8_TAIL_MASK) == UTF8_TAIL)
-        tail++;
-    if (tail == len) return len;
-    size_t lead = len - 1 - tail;
-    size_t wanted = utf8_length_of_lead((unsigned char)text[lead]);
-    return (wanted > 1 && tail + 1 < wanted) ? lead : len;
-}
-
-void notes_copy_cell(char* cell, size_t size, const char* src) {
-    if (size == 0) return;
-    size_t n = 0;
-    while (n + 1 < size && src[n] != '\0') {
-        cell[n] = src[n];
-        n++;
-    }
-    if (src[n] != '\0') n = whole_characters(cell, n);
-    cell[n] = '\0';
-}
-
-enum {
-    C0_END = 0x20,  // C0 codes are below the blank
-    DEL = 0x7F,
-    C1_LEAD = 0xC2,  // U+0080 to U+009F are C2 80 to C2 9F in UTF-8
-    C1_FIRST = 0x80,
-    C1_LAST = 0x9F
-};
+#include "utf8/utf8.h"
 
 static const char kStandIn[] = "?";
-
-// A terminal takes these as commands: to move, retitle, hide what follows.
-static size_t control_length(const unsigned char* text, size_t left) {
-    if (text[0] < C0_END || text[0] == DEL) return 1;
-    if (text[0] == C1_LEAD && left > 1 && text[1] >= C1_FIRST && text[1] <= C1_LAST) return 2;
-    return 0;
-}
 
 void notes_put_text(FILE* out, const char* text, size_t len, int on_terminal) {
     if (!on_terminal) {
         fwrite(text, 1, len, out);
         return;
     }
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
     size_t start = 0;
     for (size_t k = 0; k < len;) {
-        size_t control = control_length(bytes + k, len - k);
+        size_t control = utf8_control_length(text + k, len - k);
         if (control == 0) {
             k++;
             continue;
@@ -92,14 +35,15 @@ static int is_blank(int c) {
 // The whole line is consumed even when it is longer than the cell, so the
 // tail of an overlong answer can never be taken as the answer to the next
 // prompt. A CR right before the LF belongs to the line end: input typed or
-// saved on Windows reads the same as on POSIX.
-long notes_read_line(FILE* in, const Console* con, char* cell, size_t size) {
+// saved on Windows reads the same as on POSIX. A budget, when given, is the
+// bytes left to read: at 0 the input counts as ended.
+long notes_read_line_within(FILE* in, const Console* con, char* cell, size_t size, long* budget) {
     fflush(NULL);
     long len = 0;
     size_t kept = 0;
     int pending_cr = 0;
-    int c;
-    while ((c = con->read_byte(in)) != EOF && c != '\n') {
+    int c = EOF;
+    while ((budget == nullptr || (*budget)-- > 0) && (c = con->read_byte(in)) != EOF && c != '\n') {
         if (pending_cr) {
             if (kept + 1 < size) cell[kept++] = '\r';
             len++;
@@ -109,14 +53,19 @@ long notes_read_line(FILE* in, const Console* con, char* cell, size_t size) {
         if (kept + 1 < size) cell[kept++] = (char)c;
         len++;
     }
-    if (pending_cr && c == EOF) {
+    const int ended = c == EOF || (budget != nullptr && *budget < 0);
+    if (pending_cr && ended) {
         if (kept + 1 < size) cell[kept++] = '\r';
         len++;
     }
-    if (len > (long)kept && kept > 0) kept = whole_characters(cell, kept);
+    if (len > (long)kept && kept > 0) kept = utf8_whole(cell, kept);
     if (size > 0) cell[kept] = '\0';
-    if (c == EOF && len == 0) return INPUT_END;
+    if (ended && len == 0) return INPUT_END;
     return len;
+}
+
+long notes_read_line(FILE* in, const Console* con, char* cell, size_t size) {
+    return notes_read_line_within(in, con, cell, size, nullptr);
 }
 
 int notes_read_word(FILE* in, const Console* con, char* cell, size_t size) {
@@ -139,7 +88,7 @@ int notes_read_word(FILE* in, const Console* con, char* cell, size_t size) {
         }
         c = con->read_byte(in);
     }
-    if (cut) kept = whole_characters(cell, kept);
+    if (cut) kept = utf8_whole(cell, kept);
     if (size > 0) cell[kept] = '\0';
     if (c != EOF) con->unread_byte(c, in);
     return DONE;
@@ -153,4 +102,42 @@ int notes_skip_char(FILE* in, const Console* con) {
         if (next != '\n' && next != EOF) con->unread_byte(next, in);
     }
     return DONE;
+}
+
+// A transcript of redirected output still shows where each screen began.
+void notes_clear_screen(FILE* out, const Console* con) {
+    if (con->is_terminal(out)) {
+        con->clear_terminal(out);
+    } else {
+        fputc('\f', out);
+    }
+}
+
+void notes_set_colour(FILE* out, const Console* con, int scheme) {
+    char no_color[2];
+    con->env("NO_COLOR", no_color, sizeof no_color);
+    if (con->is_terminal(out) && no_color[0] == '\0') con->set_colour(out, scheme);
+}
+
+// From a pipe the key-wait takes one line, so a scripted session is a text
+// file with an empty line after each command.
+int notes_key_wait(FILE* in, const Console* con) {
+    if (con->is_terminal(in)) return con->read_terminal_key(in);
+    return notes_read_line(in, con, nullptr, 0) >= 0 ? DONE : INPUT_END;
+}
+
+void notes_user_name(const Console* con, char* name, size_t size) {
+    static const char* const kVariables[] = {"USERNAME", "USER", "LOGNAME"};
+    for (const char* variable : kVariables) {
+        con->env(variable, name, size);
+        if (name[0] != '\0') return;
+    }
+    if (con->account_name(name, size) != DONE) name[0] = '\0';
+}
+
+// USERPROFILE first, as on Windows, so one setting serves both systems.
+int notes_home_folder(const Console* con, char* path, size_t size) {
+    int found = con->env("USERPROFILE", path, size);
+    if (path[0] == '\0') found = con->env("HOME", path, size);
+    return found;
 }

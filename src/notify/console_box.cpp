@@ -3,23 +3,11 @@
 #include <string.h>
 
 #include "notify/notify.h"
+#include "utf8/utf8.h"
 
 // The console box never grows wider than this, so a long description is
 // wrapped instead of breaking the frame on an ordinary terminal.
 enum { BOX_MAX_WIDTH = 60 };
-
-// The bytes that carry on a UTF-8 character are 10xxxxxx.
-enum { UTF8_TAIL_MASK = 0xC0, UTF8_TAIL = 0x80 };
-
-// Terminal columns of the first `len` bytes of `text`. The bytes that carry
-// on a UTF-8 character take no column of their own.
-static size_t text_columns(const char* text, size_t len) {
-    size_t cols = 0;
-    for (size_t k = 0; k < len; k++) {
-        if (((unsigned char)text[k] & UTF8_TAIL_MASK) != UTF8_TAIL) cols++;
-    }
-    return cols;
-}
 
 // Bytes of `text` that go on one row of `width` columns: up to the last
 // blank that fits, or a hard cut when one word is wider than the row. Never
@@ -29,7 +17,7 @@ static size_t next_row_length(const char* text, size_t width) {
     size_t last_blank = 0;
     size_t k = 0;
     for (; text[k] != '\0'; k++) {
-        if (((unsigned char)text[k] & UTF8_TAIL_MASK) == UTF8_TAIL) continue;
+        if (utf8_is_tail((unsigned char)text[k])) continue;
         if (cols == width) break;
         if (text[k] == ' ') last_blank = k;
         cols++;
@@ -49,7 +37,7 @@ static void draw_rule(FILE* out, size_t width) {
 // control character was counted for.
 static void draw_row(FILE* out, const char* text, size_t len, size_t width, int centred,
                      int on_terminal) {
-    size_t cols = text_columns(text, len);
+    size_t cols = utf8_columns(text, len);
     size_t left = centred ? (width - cols) / 2 : 0;
     fputs("| ", out);
     for (size_t k = 0; k < left; k++) fputc(' ', out);
@@ -74,13 +62,13 @@ static void draw_wrapped(FILE* out, const char* text, size_t width, int centred,
 int notify_console_box(const char* text, const char* caption, FILE* in, FILE* out,
                        const Console* con) {
     static const char kButton[] = "[ Aceptar ]";
-    size_t width = text_columns(caption, strlen(caption));
-    size_t text_width = text_columns(text, strlen(text));
+    size_t width = utf8_columns(caption, strlen(caption));
+    size_t text_width = utf8_columns(text, strlen(text));
     if (text_width > width) width = text_width;
     if (width > BOX_MAX_WIDTH) width = BOX_MAX_WIDTH;
     if (width < sizeof kButton - 1) width = sizeof kButton - 1;
     const int on_terminal = con->is_terminal(out);
-    con->drop_typed_keys(in);
+    if (con->is_terminal(in)) con->drop_typed_keys(in);
     if (on_terminal) fputc('\a', out);
     draw_rule(out, width);
     draw_wrapped(out, caption, width, 1, on_terminal);

@@ -42,12 +42,10 @@ static long long clock_minute(const struct tm* now) {
     return (long long)t / SECONDS_PER_MINUTE;
 }
 
-enum { DECIMAL = 10, HOURS_PER_DAY = 24 };
-
 // The number written with the two digits at `d`, or -1.
 static int two_digits(const char* d) {
     if (d[0] < '0' || d[0] > '9' || d[1] < '0' || d[1] > '9') return -1;
-    return (d[0] - '0') * DECIMAL + (d[1] - '0');
+    return (d[0] - '0') * 10 + (d[1] - '0');
 }
 
 // The minute of the day of a note's time, when it is written exactly in the
@@ -56,7 +54,7 @@ static int note_minute(const char* hora) {
     if (strlen(hora) != sizeof "HH:MM" - 1 || hora[2] != ':') return -1;
     int hours = two_digits(hora);
     int minutes = two_digits(hora + 3);
-    if (hours < 0 || hours >= HOURS_PER_DAY || minutes < 0 || minutes >= MINUTES_PER_HOUR)
+    if (hours < 0 || hours >= 24 || minutes < 0 || minutes >= MINUTES_PER_HOUR)
         return -1;
     return hours * MINUTES_PER_HOUR + minutes;
 }
@@ -95,7 +93,7 @@ int alert(const char (&TitNot)[MAX_NOTES][NAME_CELL], const char (&hora)[MAX_NOT
     // Printed even from a pipe, where Enter does not leave, so a session's
     // transcript is the same wherever it runs.
     fputs(kHowToLeave, out);
-    int rest = BOX_FAILED;  // no box acknowledged yet
+    int rest = CALL_FAILED;  // no box acknowledged yet
     Watch watch = {NO_MINUTE, NO_MINUTE};
     for (;;) {  // verificador
         struct tm now;
@@ -114,8 +112,6 @@ int alert(const char (&TitNot)[MAX_NOTES][NAME_CELL], const char (&hora)[MAX_NOT
         }
         int waited = con->wait(CYCLE_MS, input);
         if (waited == INPUT_END) return INPUT_END;
-        // Only the last box of the cycle counts: an OK followed by a box that
-        // did not answer OK keeps the watch going.
         if (rest == DONE || waited == USER_LEFT) return DONE;
     }
 }

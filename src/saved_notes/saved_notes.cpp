@@ -12,7 +12,10 @@ enum {
     LINE_CELL = DESC_CELL + 1,
     // The import location and the temporary file's name; a longer one is
     // refused rather than cut.
-    PATH_CELL = 4096
+    PATH_CELL = 4096,
+    // Far more than ten notes can fill: a file that goes on past it (a
+    // link to an endless system file, say) holds nothing more to use.
+    FILE_BUDGET = 16L * 1024 * 1024
 };
 
 // "%.*s" instead of "%s": a cell is read up to its own size and no further.
@@ -36,23 +39,22 @@ int saved_notes_write(FILE* file, const Notes* notas) {
 // it in place is a rename within one folder: saves of several programs at
 // once never write into each other's file, and each reader sees one whole
 // saved version.
-int saved_notes_save(FILE* out, const Console* con, const Notes* notas) {
+void saved_notes_save(FILE* out, const Console* con, const Notes* notas) {
     char temp[PATH_CELL];
     FILE* guar = con->create_temp_file(kSavedFile, temp, sizeof temp);
     if (guar == nullptr) {
         fputs(kNotSaved, out);
-        return CALL_FAILED;
+        return;
     }
     int ok = saved_notes_write(guar, notas) == DONE && con->sync_file(guar) == DONE;
     if (fclose(guar) != 0) ok = 0;
     if (ok && con->replace_file(temp, kSavedFile) != DONE) ok = 0;
     if (!ok) {
-        remove(temp);
+        con->drop_temp_file(temp);
         fputs(kNotSaved, out);
-        return CALL_FAILED;
+        return;
     }
     fputs("Notas guardadas correctamente\n", out);
-    return DONE;
 }
 
 // Every field was written followed by one "-", so exactly one comes off the
@@ -63,14 +65,14 @@ int saved_notes_save(FILE* out, const Console* con, const Notes* notas) {
 static void take_field(char* field, size_t size, char* c, long len, const Console* con) {
     if (len > 0 && len < LINE_CELL && c[len - 1] == '-') c[len - 1] = '\0';
     con->legacy_to_utf8(c, LINE_CELL);
-    notes_copy_cell(field, size, c);
+    utf8_copy(field, size, c);
 }
 
 static void append_note(Notes* notas, const char* name, const char* time, const char* desc) {
     const int row = notas->indN;
-    notes_copy_cell(notas->TitNot[row], NAME_CELL, name);
-    notes_copy_cell(notas->hora[row], TIME_CELL, time);
-    notes_copy_cell(notas->descr[row], DESC_CELL, desc);
+    utf8_copy(notas->TitNot[row], NAME_CELL, name);
+    utf8_copy(notas->hora[row], TIME_CELL, time);
+    utf8_copy(notas->descr[row], DESC_CELL, desc);
     notas->indN = row + 1;
 }
 
@@ -84,8 +86,9 @@ int saved_notes_read(FILE* file, const Console* con, Notes* notas, int* not_load
     int l = 0;
     int added = 0;
     long len;
+    long budget = FILE_BUDGET;
     *not_loaded = 0;
-    while ((len = notes_read_line(file, con, c, sizeof c)) >= 0) {
+    while ((len = notes_read_line_within(file, con, c, sizeof c, &budget)) >= 0) {
         l++;
         if (l == 1) {
             take_field(notAuxN, sizeof notAuxN, c, len, con);
@@ -105,55 +108,61 @@ int saved_notes_read(FILE* file, const Console* con, Notes* notas, int* not_load
     return ferror(file) ? CALL_FAILED : added;
 }
 
+// The path holds the user's folder, which came from outside the program: at
+// a terminal it is shown as a note is.
+static void report_path(FILE* out, const Console* con, const char* what, const char* path) {
+    fputs(what, out);
+    notes_put_text(out, path, strlen(path), con->is_terminal(out));
+    fputs("\n", out);
+}
+
 // Reads into a copy of the table, so a file that fails half way adds nothing.
 // Binary mode: the reader itself takes LF and CR LF, so a file reads the same
 // on every system, whichever wrote it. Only a regular file is read: a pipe
 // or a device could hold the menu for ever.
-static int load_from(FILE* out, const Console* con, Notes* notas, const char* path,
-                     const char* confirmation) {
+static void load_from(FILE* out, const Console* con, Notes* notas, const char* path,
+                      const char* confirmation) {
     FILE* file = nullptr;
     int opened = con->open_file(path, &file);
-    if (opened != DONE) {
-        const char* failed = opened == NOT_A_FILE ? "No se pudo leer" : "No se pudo abrir";
-        fprintf(out, "%s %s\n", failed, path);
-        return CALL_FAILED;
-    }
+    const char* failed = opened == NOT_A_FILE ? "No se pudo leer " : "No se pudo abrir ";
     Notes leidas = *notas;
     int not_loaded = 0;
-    int added = saved_notes_read(file, con, &leidas, &not_loaded);
-    fclose(file);
-    if (added < 0) {
-        fprintf(out, "No se pudo leer %s\n", path);
-        return CALL_FAILED;
+    if (opened == DONE) {
+        failed = "No se pudo leer ";
+        opened = saved_notes_read(file, con, &leidas, &not_loaded) < 0 ? CALL_FAILED : DONE;
+        fclose(file);
+    }
+    if (opened != DONE) {
+        report_path(out, con, failed, path);
+        return;
     }
     *notas = leidas;
     if (not_loaded > 0)
         fprintf(out, "La lista de notas esta llena: %d notas no se cargaron\n", not_loaded);
     fputs(confirmation, out);
-    return DONE;
 }
 
-int saved_notes_load(FILE* out, const Console* con, Notes* notas) {
-    return load_from(out, con, notas, kSavedFile, "Notas Cargadas correctamente\n");
+void saved_notes_load(FILE* out, const Console* con, Notes* notas) {
+    load_from(out, con, notas, kSavedFile, "Notas Cargadas correctamente\n");
 }
 
 // The user's folder, then Documents, Kelvra and the saved file's name, built
 // afresh for each import so it follows the user's folder as it is now. A
 // location too long for `path` is refused rather than opened cut short: cut,
 // it could name another, real file.
-int saved_notes_import(FILE* out, const Console* con, Notes* notas) {
+void saved_notes_import(FILE* out, const Console* con, Notes* notas) {
     char home[PATH_CELL];
-    if (con->home_folder(home, sizeof home) != DONE) {
+    if (notes_home_folder(con, home, sizeof home) != DONE) {
         fputs("No se encontro la carpeta del usuario\n", out);
-        return CALL_FAILED;
+        return;
     }
     char path[PATH_CELL];
     const char sep = con->path_separator;
     int len =
         snprintf(path, sizeof path, "%s%cDocuments%cKelvra%c%s", home, sep, sep, sep, kSavedFile);
     if (len < 0 || (size_t)len >= sizeof path) {
-        fprintf(out, "No se pudo abrir %s\n", path);
-        return CALL_FAILED;
+        report_path(out, con, "No se pudo abrir ", path);
+        return;
     }
-    return load_from(out, con, notas, path, "Notas Importadas correctamente\n");
+    load_from(out, con, notas, path, "Notas Importadas correctamente\n");
 }

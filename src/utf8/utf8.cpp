@@ -39,6 +39,19 @@ size_t utf8_whole(const char* text, size_t len) {
     return tails + 1 < utf8_length((unsigned char)text[lead]) ? lead : len;
 }
 
+int utf8_copy(char* cell, size_t size, const char* src) {
+    if (size == 0) return src[0] == '\0';
+    size_t n = 0;
+    while (n + 1 < size && src[n] != '\0') {
+        cell[n] = src[n];
+        n++;
+    }
+    const int whole = src[n] == '\0';
+    if (!whole) n = utf8_whole(cell, n);
+    cell[n] = '\0';
+    return whole;
+}
+
 size_t utf8_columns(const char* text, size_t len) {
     size_t cols = 0;
     for (size_t k = 0; k < len; k++) cols += !utf8_is_tail((unsigned char)text[k]);

@@ -5,15 +5,14 @@
 static FakeConsole fake;
 
 FakeConsole& fake_console(const char* time) {
-    fake = FakeConsole{*console_system(), {}, {}, {}, {}, 0, 100};
+    fake = FakeConsole{*console_system(), {}, {}, {}, 0, 100};
     fake.clock.tm_isdst = -1;  // whatever that day has
     strptime((std::string("2026-12-05 ") + time).c_str(), "%F %T", &fake.clock);
     unsetenv("USERPROFILE");
     fake.ops.local_time = [](struct tm* now) { *now = fake.clock; };
-    fake.ops.box = [](const char* text, const char* caption) {
+    fake.ops.box = [](const char* text, const char* caption) -> int {
         fake.boxes.push_back(std::string(caption) + "|" + text);
-        const size_t k = fake.boxes.size() - 1;
-        return k < fake.box_results.size() ? fake.box_results[k] : DONE;
+        return DONE;
     };
     fake.ops.wait = [](int ms, FILE*) -> int {
         const size_t k = fake.waits++;

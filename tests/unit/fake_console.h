@@ -13,7 +13,6 @@
 struct FakeConsole {
     Console ops;
     struct tm clock;                 // what local_time reports
-    std::vector<int> box_results;    // answers of successive boxes (then DONE)
     std::vector<std::string> boxes;  // "caption|text" of each box shown
     std::vector<int> clock_steps;    // seconds successive waits move the clock (then their own)
     int waits, max_waits;            // waits so far; from the max_waits-th on, each asks to leave

@@ -27,9 +27,9 @@ TEST(SavedNotes, ImportLooksWhereTheUserFolderIsNowAndNeverCutsItsLocation) {
     Notes before;  // unused bytes are all 'Z', so a write past a cell or a row shows
     memset(&before, 'Z', sizeof before);
     before.indN = 1;
-    notes_copy_cell(before.TitNot[0], NAME_CELL, "Nueva");
-    notes_copy_cell(before.hora[0], TIME_CELL, "09:00");
-    notes_copy_cell(before.descr[0], DESC_CELL, "Otra");
+    utf8_copy(before.TitNot[0], NAME_CELL, "Nueva");
+    utf8_copy(before.hora[0], TIME_CELL, "09:00");
+    utf8_copy(before.descr[0], DESC_CELL, "Otra");
     unsetenv("USERPROFILE");
     struct Case {
         std::string home, output;
