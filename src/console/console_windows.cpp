@@ -61,13 +61,13 @@ static int widen(const char* utf8, wchar_t* out, int size) {
     return CALL_FAILED;
 }
 
-// UTF-16 to UTF-8, `out` always terminated. Returns DONE, or CALL_FAILED
-// when the text does not fit in `size` bytes.
+// UTF-16 to UTF-8, cut to `size` - 1 bytes at a whole character and always
+// terminated. Returns DONE when all of it fit, else CALL_FAILED.
 static int narrow(const wchar_t* wide, char* out, size_t size) {
-    if (size == 0) return CALL_FAILED;
-    if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, (int)size, NULL, NULL) > 0) return DONE;
-    out[0] = '\0';
-    return CALL_FAILED;
+    char utf8[TEXT_CELL * UTF8_PER_UNIT];
+    if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, (int)sizeof utf8, NULL, NULL) <= 0)
+        utf8[0] = '\0';
+    return utf8_copy(out, size, utf8) && utf8[0] != '\0' ? DONE : CALL_FAILED;
 }
 
 static HANDLE handle_of(FILE* f) {
@@ -581,38 +581,31 @@ static int windows_replace_file(const char* from, const char* to) {
     }
 }
 
-// The variable `name` from the wide environment, as UTF-8.
+// A variable longer than TEXT_CELL units reads as unset.
 static int windows_env(const char* name, char* value, size_t size) {
     wchar_t wide_name[TEXT_CELL];
     wchar_t wide[TEXT_CELL];
-    if (widen(name, wide_name, TEXT_CELL) != DONE) return CALL_FAILED;
-    DWORD len = GetEnvironmentVariableW(wide_name, wide, TEXT_CELL);
-    if (len == 0 || len >= TEXT_CELL) return CALL_FAILED;
+    DWORD len = widen(name, wide_name, TEXT_CELL) == DONE
+                    ? GetEnvironmentVariableW(wide_name, wide, TEXT_CELL)
+                    : 0;
+    if (len == 0 || len >= TEXT_CELL) wide[0] = L'\0';
     return narrow(wide, value, size);
 }
 
 static int windows_account_name(char* name, size_t size) {
     wchar_t wide[TEXT_CELL];
     DWORD len = TEXT_CELL;
-    if (!GetUserNameW(wide, &len)) return CALL_FAILED;
+    if (!GetUserNameW(wide, &len)) wide[0] = L'\0';
     return narrow(wide, name, size);
 }
 
-// Valid UTF-8 stays; any other line is read in the OEM code page, and its
-// UTF-8 cut to `size` at a whole character.
+// Valid UTF-8 stays; any other line is read in the OEM code page.
 static void windows_legacy_to_utf8(char* line, size_t size) {
     wchar_t wide[TEXT_CELL];
-    char utf8[TEXT_CELL * UTF8_PER_UNIT];
     if (size == 0 || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line, -1, NULL, 0) > 0)
         return;
-    int units = MultiByteToWideChar(GetOEMCP(), 0, line, -1, wide, TEXT_CELL);
-    int len = units > 1 ? WideCharToMultiByte(CP_UTF8, 0, wide, units - 1, utf8, (int)sizeof utf8,
-                                              NULL, NULL)
-                        : 0;
-    if (len <= 0) return;
-    size_t keep = utf8_whole(utf8, (size_t)len < size ? (size_t)len : size - 1);
-    memcpy(line, utf8, keep);
-    line[keep] = '\0';
+    if (MultiByteToWideChar(GetOEMCP(), 0, line, -1, wide, TEXT_CELL) > 0)
+        (void)narrow(wide, line, size);
 }
 
 static const Console kSystem = {
