@@ -82,14 +82,14 @@ same "$scratch/cp850/NotasGuardadas.txt" 'Reunión con Begoña-\r\n14:30-\r\nCum
 echo "test-windows: two saving side by side while a third loads"
 side=$scratch/side && mkdir -p "$side" && printf 'Z-\r\n09:00-\r\nZ-\r\n' > "$side/NotasGuardadas.txt"
 for who in A B L; do
-    { [ $who = L ] && printf '6\n\n%.0s' $(seq 40) || { printf '1\n%s\n10:00\n%s\n\n' $who $who; printf '7\n\n%.0s' $(seq 40); }; } |
+    { [ $who = L ] && printf '6\n\n%.0s' $(seq 60) || { printf '1\n%s\n10:00\n%s\n\n' $who $who; printf '7\n\n%.0s' $(seq 60); }; } |
         (cd "$side" && timeout 120 env -i PATH=/usr/bin:/bin LANG=C TZ=UTC "${on_wine[@]}" "$exe" > $who.out 2>&1) &
 done
 wait
 saves=$(cat "$side"/[AB].out | grep -c 'Notas guardadas correctamente')
-[ "$saves" = 80 ] && { cmp -s "$side/NotasGuardadas.txt" <(printf 'A-\r\n10:00-\r\nA-\r\n') ||
+[ "$saves" = 120 ] && { cmp -s "$side/NotasGuardadas.txt" <(printf 'A-\r\n10:00-\r\nA-\r\n') ||
     cmp -s "$side/NotasGuardadas.txt" <(printf 'B-\r\n10:00-\r\nB-\r\n'); } &&
-    ok "80 saves of two programs side by side all done, the last one whole" || fail "side by side: $saves of 80 saves done"
+    ok "120 saves of two programs side by side all done, the last one whole" || fail "side by side: $saves of 120 saves done"
 
 echo "test-windows: the warning box"
 Xvfb -displayfd 3 -nolisten tcp 3> "$scratch/display" 2> /dev/null &
