@@ -6,7 +6,8 @@
 #      files written (a folder with a `linux-only` file holds something
 #      Windows has no counterpart for, and says what); the saved_load_*
 #      cases load saves from one system on the other;
-#   2. loads a save of an earlier build, in code page 850;
+#   2. loads a save of an earlier build, in code page 850, and saves from
+#      two programs side by side while a third loads;
 #   3. reads the warning box back from MessageBoxW on Xvfb;
 #   4. drives it at a console under tmux: clearing, yellow, one key, Enter
 #      leaving the watch, accents typed and shown;
@@ -77,6 +78,18 @@ printf 'Reuni\xa2n con Bego\xa4a-\r\n14:30-\r\nCumplea\xa4os de mam\xa0-\r\n' > 
 run "$scratch/cp850" $'6\n\n7\n\n' LANG=es_ES.UTF-8
 same "$scratch/cp850/NotasGuardadas.txt" 'Reunión con Begoña-\r\n14:30-\r\nCumpleaños de mamá-\r\n' \
     "a code page 850 save loads with the right letters"
+
+echo "test-windows: two saving side by side while a third loads"
+side=$scratch/side && mkdir -p "$side" && printf 'Z-\r\n09:00-\r\nZ-\r\n' > "$side/NotasGuardadas.txt"
+for who in A B L; do
+    { [ $who = L ] && printf '6\n\n%.0s' $(seq 60) || { printf '1\n%s\n10:00\n%s\n\n' $who $who; printf '7\n\n%.0s' $(seq 60); }; } |
+        (cd "$side" && timeout 120 env -i PATH=/usr/bin:/bin LANG=C TZ=UTC "${on_wine[@]}" "$exe" > $who.out 2>&1) &
+done
+wait
+saves=$(cat "$side"/[AB].out | grep -c 'Notas guardadas correctamente')
+[ "$saves" = 120 ] && { cmp -s "$side/NotasGuardadas.txt" <(printf 'A-\r\n10:00-\r\nA-\r\n') ||
+    cmp -s "$side/NotasGuardadas.txt" <(printf 'B-\r\n10:00-\r\nB-\r\n'); } &&
+    ok "120 saves of two programs side by side all done, the last one whole" || fail "side by side: $saves of 120 saves done"
 
 echo "test-windows: the warning box"
 Xvfb -displayfd 3 -nolisten tcp 3> "$scratch/display" 2> /dev/null &

@@ -20,6 +20,7 @@
 #include <time.h>
 
 #include "console/console.h"
+#include "utf8/utf8.h"
 
 // What console_restore must undo. The control handler runs on a thread of
 // its own, so the flags are plain words written in one step.
@@ -34,20 +35,22 @@ static const WORD kRedOnBlack = FOREGROUND_RED;
 static const WORD kYellowOnBlack = FOREGROUND_RED | FOREGROUND_GREEN;
 
 enum {
-    TEXT_CELL = 1024,       // the longest text converted in one piece
-    TYPED_CHUNK = 256,      // UTF-16 units taken from the console per read
-    UTF8_PER_UNIT = 3,      // UTF-8 bytes one UTF-16 unit can need
-    PUMP_CHUNK = 4096,      // bytes the output pump takes per read
-    UTF8_LONGEST = 4,       // bytes of the longest UTF-8 character
-    UTF8_TAIL_MASK = 0xC0,  // tail bytes are 10xxxxxx,
-    UTF8_TAIL = 0x80,
-    UTF8_LEAD_2 = 0xC0,  // leads 110xxxxx, 1110xxxx, 11110xxx
-    UTF8_LEAD_3 = 0xE0,
-    UTF8_LEAD_4 = 0xF0,
-    CTRL_Z = 0x1A,  // typed at a console, it ends the input
-    SURROGATE_HIGH = 0xD800,
-    SURROGATE_LOW = 0xDC00  // one past the high surrogates
+    TEXT_CELL = 1024,   // the longest text converted in one piece
+    TYPED_CHUNK = 256,  // UTF-16 units taken from the console per read
+    UTF8_PER_UNIT = 3,  // UTF-8 bytes one UTF-16 unit can need
+    PUMP_CHUNK = 4096,  // bytes the output pump takes per read
+    PUMP_HELD = 8,      // room for what one read leaves to the next
+    CTRL_Z = 0x1A,      // typed at a console, it ends the input
+    WIDE_PATH = 4096,
+    MAX_TEMP_TRIES = 100,
+    REPLACE_TRIES = 50,  // 50 tries 20 ms apart: about a second
+    REPLACE_PAUSE_MS = 20
 };
+
+// What the pump is asked in the output stream, after a NUL byte: clear the
+// screen, say when everything before is on the screen, or (any other byte)
+// take that colour scheme.
+enum { CLEAR_REQUEST = 'c', MARK_REQUEST = 'm' };
 
 // UTF-8 to UTF-16, `out` always terminated. Returns DONE, or CALL_FAILED
 // when the text does not fit in `size` units.
@@ -58,13 +61,13 @@ static int widen(const char* utf8, wchar_t* out, int size) {
     return CALL_FAILED;
 }
 
-// UTF-16 to UTF-8, `out` always terminated. Returns DONE, or CALL_FAILED
-// when the text does not fit in `size` bytes.
+// UTF-16 to UTF-8, cut to `size` - 1 bytes at a whole character and always
+// terminated. Returns DONE when all of it fit, else CALL_FAILED.
 static int narrow(const wchar_t* wide, char* out, size_t size) {
-    if (size == 0) return CALL_FAILED;
-    if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, (int)size, NULL, NULL) > 0) return DONE;
-    out[0] = '\0';
-    return CALL_FAILED;
+    char utf8[TEXT_CELL * UTF8_PER_UNIT];
+    if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, (int)sizeof utf8, NULL, NULL) <= 0)
+        utf8[0] = '\0';
+    return utf8_copy(out, size, utf8) && utf8[0] != '\0' ? DONE : CALL_FAILED;
 }
 
 static HANDLE handle_of(FILE* f) {
@@ -74,9 +77,9 @@ static HANDLE handle_of(FILE* f) {
 }
 
 // When standard output is a console, console_start puts a pipe in its place
-// and a thread of ours writes what comes through it to the console with
-// WriteConsoleW. A NUL byte, which the program's text never holds, asks the
-// thread to say when everything before it is on the screen.
+// and a thread of ours, the only writer to the console, writes what comes
+// through it with WriteConsoleW. Clearing and colours travel in the same
+// stream, so they happen exactly between the texts around them.
 static HANDLE console_out = INVALID_HANDLE_VALUE;
 static HANDLE pump_read = NULL;
 static HANDLE pump_thread = NULL;
@@ -99,41 +102,68 @@ static int windows_is_terminal(FILE* f) {
     return console_of(f) != INVALID_HANDLE_VALUE;
 }
 
-// Bytes of the first `len` of `text` that end on a whole UTF-8 character;
-// the rest waits for the bytes that complete it.
-static size_t whole_utf8(const char* text, size_t len) {
-    for (size_t back = 1; back <= len && back < UTF8_LONGEST; back++) {
-        unsigned char c = (unsigned char)text[len - back];
-        if ((c & UTF8_TAIL_MASK) == UTF8_TAIL) continue;
-        size_t wanted = c >= UTF8_LEAD_4 ? 4 : c >= UTF8_LEAD_3 ? 3 : c >= UTF8_LEAD_2 ? 2 : 1;
-        return wanted > back ? len - back : len;
+static void remember_attributes(HANDLE out) {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (saved_attributes_valid || !GetConsoleScreenBufferInfo(out, &info)) return;
+    saved_attributes = info.wAttributes;
+    saved_attributes_valid = 1;
+}
+
+// Clears the whole screen buffer as "cls" does, or colours all of it as
+// "color" does, so the text already shown takes the new colours too.
+static void perform(HANDLE h, unsigned char request) {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(h, &info)) return;
+    DWORD cells = (DWORD)info.dwSize.X * (DWORD)info.dwSize.Y;
+    COORD origin = {0, 0};
+    DWORD written;
+    if (request == CLEAR_REQUEST) {
+        FillConsoleOutputCharacterW(h, L' ', cells, origin, &written);
+        FillConsoleOutputAttribute(h, info.wAttributes, cells, origin, &written);
+        SetConsoleCursorPosition(h, origin);
+        return;
     }
-    return len;
+    WORD attributes = request == CONSOLE_YELLOW ? kYellowOnBlack : kRedOnBlack;
+    remember_attributes(h);
+    colour_changed = 1;
+    SetConsoleTextAttribute(h, attributes);
+    FillConsoleOutputAttribute(h, attributes, cells, origin, &written);
 }
 
 static void write_console_utf8(const char* text, size_t len) {
-    wchar_t wide[PUMP_CHUNK + UTF8_LONGEST];
+    wchar_t wide[PUMP_CHUNK + PUMP_HELD];
     if (len == 0) return;
-    int units = MultiByteToWideChar(CP_UTF8, 0, text, (int)len, wide, PUMP_CHUNK + UTF8_LONGEST);
+    int units = MultiByteToWideChar(CP_UTF8, 0, text, (int)len, wide, PUMP_CHUNK + PUMP_HELD);
     DWORD written = 0;
     if (units > 0) WriteConsoleW(console_out, wide, (DWORD)units, &written, NULL);
 }
 
+// Writes each read at once, so a prompt is on the screen before its answer
+// is read. The end of a character split by a read, or a NUL whose request
+// comes in the next read, is kept for the next one.
 static DWORD WINAPI pump_output(LPVOID unused) {
     (void)unused;
-    char bytes[PUMP_CHUNK + UTF8_LONGEST];
+    char bytes[PUMP_CHUNK + PUMP_HELD];
     size_t held = 0;
     DWORD got = 0;
     while (ReadFile(pump_read, bytes + held, PUMP_CHUNK, &got, NULL) && got > 0) {
-        size_t end = held + got;
+        const size_t end = held + got;
         size_t start = 0;
         for (size_t k = 0; k < end; k++) {
             if (bytes[k] != '\0') continue;
             write_console_utf8(bytes + start, k - start);
-            SetEvent(pump_reached_mark);
+            start = k;
+            if (k + 1 == end) break;
+            const unsigned char request = (unsigned char)bytes[++k];
+            if (request == MARK_REQUEST) {
+                SetEvent(pump_reached_mark);
+            } else {
+                perform(console_out, request);
+            }
             start = k + 1;
         }
-        size_t whole = start + whole_utf8(bytes + start, end - start);
+        size_t whole = start;
+        if (whole == end || bytes[whole] != '\0') whole += utf8_whole(bytes + start, end - start);
         write_console_utf8(bytes + start, whole - start);
         held = end - whole;
         memmove(bytes, bytes + whole, held);
@@ -165,23 +195,10 @@ static void start_output_pump(void) {
     _close(fd);
 }
 
-// Waits until everything written to standard output is on the console, so
-// what comes next (colours, clearing, reading, a box) follows it.
-static void finish_output(void) {
-    fflush(stdout);
-    if (pump_thread == NULL) return;
-    DWORD written = 0;
-    if (!WriteFile((HANDLE)_get_osfhandle(_fileno(stdout)), "", 1, &written, NULL)) return;
-    HANDLE either[] = {pump_reached_mark, pump_thread};
-    WaitForMultipleObjects(2, either, FALSE, INFINITE);
-}
-
-static void remember_attributes(HANDLE out) {
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (saved_attributes_valid || !GetConsoleScreenBufferInfo(out, &info)) return;
-    saved_attributes = info.wAttributes;
-    saved_attributes_valid = 1;
-}
+// The temporary file of a save under way, for the control handler to
+// remove: kept ready as a wide name, so the handler only deletes.
+static wchar_t temp_path[WIDE_PATH];
+static volatile LONG temp_kept = 0;
 
 static void restore_now(void) {
     if (colour_changed && saved_attributes_valid) {
@@ -191,16 +208,27 @@ static void restore_now(void) {
     if (saved_input_mode_valid) SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), saved_input_mode);
 }
 
+// Everything written so far must be on the screen before the colours are
+// put back and the process ends: a mark goes down the pipe behind it, and
+// the pump says when it reaches it (or ends).
 void console_restore(void) {
-    finish_output();
+    fflush(stdout);
+    DWORD written = 0;
+    const char mark[] = {'\0', MARK_REQUEST};
+    if (pump_thread != NULL && WriteFile(handle_of(stdout), mark, sizeof mark, &written, NULL)) {
+        HANDLE either[] = {pump_reached_mark, pump_thread};
+        WaitForMultipleObjects(2, either, FALSE, INFINITE);
+    }
     restore_now();
 }
 
-// Ctrl+C, Ctrl+Break and closing the window: put the console back, then let
-// the default handler end the process with its usual status.
+// Ctrl+C, Ctrl+Break and closing the window: put the console back and drop
+// a save's temporary file, then let the default handler end the process
+// with its usual status.
 static BOOL WINAPI on_console_event(DWORD event) {
     (void)event;
     restore_now();
+    if (temp_kept) DeleteFileW(temp_path);
     return FALSE;
 }
 
@@ -216,44 +244,27 @@ void console_start(void) {
     SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
-// Fills the whole screen buffer with blanks or with one colour, as "cls"
-// and "color" do.
-static void fill_screen(HANDLE h, int blanks, WORD attributes) {
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(h, &info)) return;
-    DWORD cells = (DWORD)info.dwSize.X * (DWORD)info.dwSize.Y;
-    COORD origin = {0, 0};
-    DWORD written;
-    if (blanks) {
-        FillConsoleOutputCharacterA(h, ' ', cells, origin, &written);
-        FillConsoleOutputAttribute(h, info.wAttributes, cells, origin, &written);
-        SetConsoleCursorPosition(h, origin);
-    } else {
-        FillConsoleOutputAttribute(h, attributes, cells, origin, &written);
-    }
-}
-
-static void windows_cls(FILE* out) {
-    HANDLE h = console_of(out);
-    if (h == INVALID_HANDLE_VALUE) {
-        fputc('\f', out);
+// Through the pump a request goes in the stream after a NUL byte, which the
+// program's text never holds; at a console of its own the text written so
+// far goes first.
+static void ask_console(FILE* out, unsigned char request) {
+    if (is_pumped(out)) {
+        fputc('\0', out);
+        fputc(request, out);
         return;
     }
-    finish_output();
-    fill_screen(h, 1, 0);
+    HANDLE h = console_of(out);
+    if (h == INVALID_HANDLE_VALUE) return;
+    fflush(out);
+    perform(h, request);
 }
 
-// Like "color", the text already on the screen takes the new colours too.
-static void windows_color(FILE* out, int scheme) {
-    const char* no_color = getenv("NO_COLOR");
-    HANDLE h = console_of(out);
-    if (h == INVALID_HANDLE_VALUE || (no_color != NULL && no_color[0] != '\0')) return;
-    finish_output();
-    WORD attributes = scheme == CONSOLE_YELLOW ? kYellowOnBlack : kRedOnBlack;
-    remember_attributes(h);
-    colour_changed = 1;
-    SetConsoleTextAttribute(h, attributes);
-    fill_screen(h, 0, attributes);
+static void windows_clear_terminal(FILE* out) {
+    ask_console(out, CLEAR_REQUEST);
+}
+
+static void windows_set_colour(FILE* out, int scheme) {
+    ask_console(out, (unsigned char)scheme);
 }
 
 // Shift, Ctrl, Alt and the lock keys alone are not "a key" for the wait.
@@ -264,33 +275,17 @@ static int is_modifier(WORD key) {
 
 // One key press from the console's input queue, unechoed. Releases, mouse
 // and focus events (among them the release of the Enter that ended the
-// menu line) are passed over. Returns 0 when the console cannot be read.
-static int read_single_key(HANDLE in) {
+// menu line) are passed over.
+static int windows_read_terminal_key(FILE* in) {
+    HANDLE h = handle_of(in);
     for (;;) {
         INPUT_RECORD record;
         DWORD got = 0;
-        if (!ReadConsoleInputW(in, &record, 1, &got)) return 0;
+        if (!ReadConsoleInputW(h, &record, 1, &got)) return INPUT_END;
         if (got == 1 && record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown &&
             !is_modifier(record.Event.KeyEvent.wVirtualKeyCode))
-            return 1;
+            return DONE;
     }
-}
-
-// Reads up to and including the next line end. Returns DONE, or INPUT_END
-// at end of input with nothing read.
-static int consume_line(FILE* in) {
-    int c = getc(in);
-    if (c == EOF) return INPUT_END;
-    while (c != EOF && c != '\n') c = getc(in);
-    return DONE;
-}
-
-// From a pipe the key-wait takes one line, so a scripted session is a text
-// file with an empty line after each command.
-static int windows_read_key(FILE* in) {
-    if (!windows_is_terminal(in)) return consume_line(in);
-    finish_output();
-    return read_single_key(handle_of(in)) ? DONE : INPUT_END;
 }
 
 // What was typed at the console, as UTF-8: one line of ReadConsoleW at a
@@ -322,8 +317,7 @@ static void read_console_line(HANDLE h) {
         if (wide[k] == L'\r' && k + 1 < got + start && wide[k + 1] == L'\n') continue;
         wide[units++] = wide[k];
     }
-    if (!typed_ended && units > 0 && wide[units - 1] >= SURROGATE_HIGH &&
-        wide[units - 1] < SURROGATE_LOW)
+    if (!typed_ended && units > 0 && IS_HIGH_SURROGATE(wide[units - 1]))
         typed_high_surrogate = wide[--units];
     int len = units == 0 ? 0
                          : WideCharToMultiByte(CP_UTF8, 0, wide, (int)units, typed,
@@ -350,7 +344,6 @@ static int windows_read_byte(FILE* in) {
     if (!reads_console(in)) return getc(in);
     while (typed_next == typed_end) {
         if (typed_ended) return EOF;
-        finish_output();
         read_console_line(handle_of(in));
     }
     return (unsigned char)typed[typed_next++];
@@ -383,8 +376,6 @@ static void windows_local_time(struct tm* now) {
 static int windows_box(const char* text, const char* caption) {
     static wchar_t wide_text[TEXT_CELL];
     static wchar_t wide_caption[TEXT_CELL];
-    fflush(NULL);
-    finish_output();
     if (widen(text, wide_text, TEXT_CELL) != DONE ||
         widen(caption, wide_caption, TEXT_CELL) != DONE)
         return CALL_FAILED;
@@ -433,7 +424,6 @@ static int windows_wait(int ms, FILE* in) {
         return DONE;
     }
     HANDLE h = handle_of(in);
-    finish_output();
     const ULONGLONG end = GetTickCount64() + (ULONGLONG)ms;
     for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
         DWORD left = (DWORD)(end - now);
@@ -452,12 +442,10 @@ static int windows_wait(int ms, FILE* in) {
 // command line goes to CreateProcess as it is, never through a shell.
 static int windows_print(const char* path) {
     static const wchar_t kNotepad[] = L"NOTEPAD /P ";
-    wchar_t command[MAX_PATH + sizeof kNotepad / sizeof kNotepad[0]];
-    fflush(NULL);
-    finish_output();
+    wchar_t command[WIDE_PATH + sizeof kNotepad / sizeof kNotepad[0]];
     memcpy(command, kNotepad, sizeof kNotepad);
     const int used = (int)(sizeof kNotepad / sizeof kNotepad[0]) - 1;
-    if (widen(path, command + used, MAX_PATH) != DONE) return CALL_FAILED;
+    if (widen(path, command + used, WIDE_PATH) != DONE) return CALL_FAILED;
     STARTUPINFOW startup;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
@@ -471,8 +459,6 @@ static int windows_print(const char* path) {
     CloseHandle(process.hProcess);
     return code == 0 ? DONE : CALL_FAILED;
 }
-
-enum { WIDE_PATH = 4096, MAX_TEMP_TRIES = 100 };
 
 // A C stream over an open handle; the handle is closed when it cannot be.
 static FILE* stream_of(HANDLE h, int flags, const char* mode) {
@@ -489,30 +475,44 @@ static FILE* stream_of(HANDLE h, int flags, const char* mode) {
 // CREATE_NEW creates the file only if the name is free; a link at the name
 // makes it fail rather than be followed. The name takes the process and a
 // count, tried again while another file holds it. Text mode, so the file
-// gets the system's own line ends.
+// gets the system's own line ends. FILE_SHARE_DELETE lets the control
+// handler remove it while it is still open. Its attributes and security
+// come from the old file when replace_file puts it in place.
 static FILE* windows_create_temp_file(const char* beside, char* path, size_t size) {
     static unsigned count = 0;
     for (int tries = 0; tries < MAX_TEMP_TRIES; tries++) {
         int len = snprintf(path, size, "%s.%lu-%u.tmp", beside,
                            (unsigned long)GetCurrentProcessId(), ++count);
-        wchar_t wide[WIDE_PATH];
-        if (len < 0 || (size_t)len >= size || widen(path, wide, WIDE_PATH) != DONE) return NULL;
-        HANDLE h =
-            CreateFileW(wide, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        temp_kept = 0;
+        if (len < 0 || (size_t)len >= size || widen(path, temp_path, WIDE_PATH) != DONE)
+            return NULL;
+        HANDLE h = CreateFileW(temp_path, GENERIC_WRITE, FILE_SHARE_DELETE, NULL, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, NULL);
         if (h == INVALID_HANDLE_VALUE) {
             if (GetLastError() == ERROR_FILE_EXISTS) continue;
             return NULL;
         }
+        temp_kept = 1;
         FILE* file = stream_of(h, _O_WRONLY | _O_TEXT, "w");
-        if (file == NULL) DeleteFileW(wide);
+        if (file == NULL) {
+            temp_kept = 0;
+            DeleteFileW(temp_path);
+        }
         return file;
     }
     return NULL;
 }
 
+static void windows_drop_temp_file(const char* path) {
+    wchar_t wide[WIDE_PATH];
+    temp_kept = 0;
+    if (widen(path, wide, WIDE_PATH) == DONE) DeleteFileW(wide);
+}
+
 // A folder cannot be opened as a file at all, so it is told apart first;
 // once open, only a file on a disk is read, never a device (CON, NUL, a
-// serial port) or a pipe, which could wait for ever.
+// serial port) or a pipe, which could wait for ever. Sharing everything
+// lets another program replace or remove the file while it is read.
 static int windows_open_file(const char* path, FILE** file) {
     wchar_t wide[WIDE_PATH];
     if (widen(path, wide, WIDE_PATH) != DONE) return CALL_FAILED;
@@ -536,63 +536,101 @@ static int windows_sync_file(FILE* file) {
     return _commit(_fileno(file)) == 0 ? DONE : CALL_FAILED;
 }
 
-static int windows_replace_file(const char* from, const char* to) {
-    wchar_t wide_from[MAX_PATH];
-    wchar_t wide_to[MAX_PATH];
-    if (widen(from, wide_from, MAX_PATH) != DONE || widen(to, wide_to, MAX_PATH) != DONE)
-        return CALL_FAILED;
-    return MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-               ? DONE
-               : CALL_FAILED;
+// The full name of `path` into `wide` (WIDE_PATH units): Wine's ReplaceFileW
+// takes no name relative to the working folder. Returns DONE, or CALL_FAILED.
+static int full_path(const char* path, wchar_t* wide) {
+    wchar_t relative[WIDE_PATH];
+    if (widen(path, relative, WIDE_PATH) != DONE) return CALL_FAILED;
+    DWORD len = GetFullPathNameW(relative, WIDE_PATH, wide, NULL);
+    return len > 0 && len < WIDE_PATH ? DONE : CALL_FAILED;
 }
 
-// The variable `name` from the wide environment, as UTF-8, into `value`.
-// Returns DONE, or CALL_FAILED when it is unset, empty or does not fit.
-static int wide_env(const wchar_t* name, char* value, size_t size) {
+// Windows refuses to replace a file another program holds open (another
+// Kelvra loading it, a virus scanner, an indexer), so a refusal is tried
+// again for about a second. ReplaceFileW keeps the old file's attributes
+// and security settings; with no old file MoveFileExW puts the new one in.
+// A folder is never replaced (Wine's ReplaceFileW would move it aside).
+// When ReplaceFileW fails after taking the old file away (its
+// ERROR_UNABLE_TO_MOVE_REPLACEMENT codes), or finds it gone (another save
+// has it aside for a moment), the new file is still under its own name and
+// the next try looks again.
+static int windows_replace_file(const char* from, const char* to) {
+    wchar_t wide_from[WIDE_PATH];
+    wchar_t wide_to[WIDE_PATH];
+    if (full_path(from, wide_from) != DONE || full_path(to, wide_to) != DONE) return CALL_FAILED;
+    for (int tries = 1;; tries++) {
+        const DWORD old = GetFileAttributesW(wide_to);
+        if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY)) return CALL_FAILED;
+        BOOL replaced = old != INVALID_FILE_ATTRIBUTES
+                            ? ReplaceFileW(wide_to, wide_from, NULL,
+                                           REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)
+                            : MoveFileExW(wide_from, wide_to,
+                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        if (replaced) {
+            temp_kept = 0;
+            return DONE;
+        }
+        DWORD error = GetLastError();
+        if (tries == REPLACE_TRIES ||
+            (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
+             error != ERROR_FILE_NOT_FOUND && error != ERROR_UNABLE_TO_REMOVE_REPLACED &&
+             error != ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
+             error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2))
+            return CALL_FAILED;
+        Sleep(REPLACE_PAUSE_MS);
+    }
+}
+
+// A variable longer than TEXT_CELL units reads as unset.
+static int windows_env(const char* name, char* value, size_t size) {
+    wchar_t wide_name[TEXT_CELL];
     wchar_t wide[TEXT_CELL];
-    DWORD len = GetEnvironmentVariableW(name, wide, TEXT_CELL);
-    if (len == 0 || len >= TEXT_CELL) return CALL_FAILED;
+    DWORD len = widen(name, wide_name, TEXT_CELL) == DONE
+                    ? GetEnvironmentVariableW(wide_name, wide, TEXT_CELL)
+                    : 0;
+    if (len == 0 || len >= TEXT_CELL) wide[0] = L'\0';
     return narrow(wide, value, size);
 }
 
-static int windows_home_folder(char* path, size_t size) {
-    return wide_env(L"USERPROFILE", path, size);
+static int windows_account_name(char* name, size_t size) {
+    wchar_t wide[TEXT_CELL];
+    DWORD len = TEXT_CELL;
+    if (!GetUserNameW(wide, &len)) wide[0] = L'\0';
+    return narrow(wide, name, size);
 }
 
-// Valid UTF-8 stays; any other line is read in the OEM code page, one
-// character at a time so the cut to `size` falls between characters.
+// Valid UTF-8 stays; any other line is read in the OEM code page.
 static void windows_legacy_to_utf8(char* line, size_t size) {
     wchar_t wide[TEXT_CELL];
     if (size == 0 || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line, -1, NULL, 0) > 0)
         return;
-    int units = MultiByteToWideChar(GetOEMCP(), 0, line, -1, wide, TEXT_CELL);
-    if (units <= 0) return;
-    size_t len = 0;
-    for (int k = 0; k < units - 1; k++) {
-        char one[UTF8_LONGEST];
-        int bytes = WideCharToMultiByte(CP_UTF8, 0, wide + k, 1, one, UTF8_LONGEST, NULL, NULL);
-        if (bytes <= 0 || len + (size_t)bytes >= size) break;
-        memcpy(line + len, one, (size_t)bytes);
-        len += (size_t)bytes;
-    }
-    line[len] = '\0';
+    if (MultiByteToWideChar(GetOEMCP(), 0, line, -1, wide, TEXT_CELL) > 0)
+        (void)narrow(wide, line, size);
 }
 
 static const Console kSystem = {
-    windows_cls,         windows_color,           windows_is_terminal,
-    windows_read_key,    windows_drop_typed_keys, windows_read_byte,
-    windows_unread_byte, windows_local_time,      windows_box,
-    windows_wait,        windows_print,           windows_create_temp_file,
-    windows_open_file,   windows_sync_file,       windows_replace_file,
-    windows_home_folder, windows_legacy_to_utf8,  '\\',
+    windows_is_terminal,
+    windows_clear_terminal,
+    windows_set_colour,
+    windows_read_terminal_key,
+    windows_drop_typed_keys,
+    windows_read_byte,
+    windows_unread_byte,
+    windows_local_time,
+    windows_box,
+    windows_wait,
+    windows_print,
+    windows_create_temp_file,
+    windows_drop_temp_file,
+    windows_open_file,
+    windows_sync_file,
+    windows_replace_file,
+    windows_env,
+    windows_account_name,
+    windows_legacy_to_utf8,
+    '\\',
 };
 
 const Console* console_system(void) {
     return &kSystem;
-}
-
-const char* console_user_name(void) {
-    static char name[256];
-    if (wide_env(L"USERNAME", name, sizeof name) != DONE) name[0] = '\0';
-    return name;
 }
