@@ -493,28 +493,14 @@ static void posix_legacy_to_utf8(char* line, size_t size) {
     (void)size;
 }
 
+// clang-format off
 static const Console kSystem = {
-    posix_is_terminal,
-    posix_clear_terminal,
-    posix_set_colour,
-    posix_read_terminal_key,
-    posix_drop_typed_keys,
-    posix_read_byte,
-    posix_unread_byte,
-    posix_local_time,
-    posix_box,
-    posix_wait,
-    posix_print,
-    posix_create_temp_file,
-    posix_drop_temp_file,
-    posix_open_file,
-    posix_sync_file,
-    posix_replace_file,
-    posix_env,
-    posix_account_name,
-    posix_legacy_to_utf8,
-    '/',
+    posix_is_terminal, posix_clear_terminal, posix_set_colour, posix_read_terminal_key,
+    posix_drop_typed_keys, posix_read_byte, posix_unread_byte, posix_local_time, posix_box,
+    posix_wait, posix_print, posix_create_temp_file, posix_drop_temp_file, posix_open_file,
+    posix_sync_file, posix_replace_file, posix_env, posix_account_name, posix_legacy_to_utf8, '/',
 };
+// clang-format on
 
 const Console* console_system(void) {
     return &kSystem;

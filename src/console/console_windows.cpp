@@ -358,7 +358,6 @@ static void windows_unread_byte(int c, FILE* in) {
 }
 
 static void windows_drop_typed_keys(FILE* in) {
-    if (!windows_is_terminal(in)) return;
     typed_next = typed_end;
     FlushConsoleInputBuffer(handle_of(in));
 }
@@ -417,7 +416,6 @@ static int redirected_input_ended(FILE* in) {
 // mode at once. From a pipe or a file it ends at once when input has ended,
 // and is otherwise a plain sleep that leaves the input for later prompts.
 static int windows_wait(int ms, FILE* in) {
-    if (ms < 0) ms = 0;
     if (!windows_is_terminal(in)) {
         if (redirected_input_ended(in)) return INPUT_END;
         Sleep((DWORD)ms);
@@ -476,8 +474,7 @@ static FILE* stream_of(HANDLE h, int flags, const char* mode) {
 // makes it fail rather than be followed. The name takes the process and a
 // count, tried again while another file holds it. Text mode, so the file
 // gets the system's own line ends. FILE_SHARE_DELETE lets the control
-// handler remove it while it is still open. Its attributes and security
-// come from the old file when replace_file puts it in place.
+// handler remove it while it is still open.
 static FILE* windows_create_temp_file(const char* beside, char* path, size_t size) {
     static unsigned count = 0;
     for (int tries = 0; tries < MAX_TEMP_TRIES; tries++) {
@@ -536,46 +533,25 @@ static int windows_sync_file(FILE* file) {
     return _commit(_fileno(file)) == 0 ? DONE : CALL_FAILED;
 }
 
-// The full name of `path` into `wide` (WIDE_PATH units): Wine's ReplaceFileW
-// takes no name relative to the working folder. Returns DONE, or CALL_FAILED.
-static int full_path(const char* path, wchar_t* wide) {
-    wchar_t relative[WIDE_PATH];
-    if (widen(path, relative, WIDE_PATH) != DONE) return CALL_FAILED;
-    DWORD len = GetFullPathNameW(relative, WIDE_PATH, wide, NULL);
-    return len > 0 && len < WIDE_PATH ? DONE : CALL_FAILED;
-}
-
 // Windows refuses to replace a file another program holds open (another
 // Kelvra loading it, a virus scanner, an indexer), so a refusal is tried
-// again for about a second. ReplaceFileW keeps the old file's attributes
-// and security settings; with no old file MoveFileExW puts the new one in.
-// A folder is never replaced (Wine's ReplaceFileW would move it aside).
-// When ReplaceFileW fails after taking the old file away (its
-// ERROR_UNABLE_TO_MOVE_REPLACEMENT codes), or finds it gone (another save
-// has it aside for a moment), the new file is still under its own name and
-// the next try looks again.
+// again for about a second. MoveFileExW replaces the old file in one step,
+// as a rename does; a folder at the name is never replaced.
 static int windows_replace_file(const char* from, const char* to) {
     wchar_t wide_from[WIDE_PATH];
     wchar_t wide_to[WIDE_PATH];
-    if (full_path(from, wide_from) != DONE || full_path(to, wide_to) != DONE) return CALL_FAILED;
+    if (widen(from, wide_from, WIDE_PATH) != DONE || widen(to, wide_to, WIDE_PATH) != DONE)
+        return CALL_FAILED;
     for (int tries = 1;; tries++) {
         const DWORD old = GetFileAttributesW(wide_to);
         if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY)) return CALL_FAILED;
-        BOOL replaced = old != INVALID_FILE_ATTRIBUTES
-                            ? ReplaceFileW(wide_to, wide_from, NULL,
-                                           REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)
-                            : MoveFileExW(wide_from, wide_to,
-                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        if (replaced) {
+        if (MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             temp_kept = 0;
             return DONE;
         }
         DWORD error = GetLastError();
         if (tries == REPLACE_TRIES ||
-            (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
-             error != ERROR_FILE_NOT_FOUND && error != ERROR_UNABLE_TO_REMOVE_REPLACED &&
-             error != ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
-             error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2))
+            (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED))
             return CALL_FAILED;
         Sleep(REPLACE_PAUSE_MS);
     }
@@ -608,28 +584,15 @@ static void windows_legacy_to_utf8(char* line, size_t size) {
         (void)narrow(wide, line, size);
 }
 
+// clang-format off
 static const Console kSystem = {
-    windows_is_terminal,
-    windows_clear_terminal,
-    windows_set_colour,
-    windows_read_terminal_key,
-    windows_drop_typed_keys,
-    windows_read_byte,
-    windows_unread_byte,
-    windows_local_time,
-    windows_box,
-    windows_wait,
-    windows_print,
-    windows_create_temp_file,
-    windows_drop_temp_file,
-    windows_open_file,
-    windows_sync_file,
-    windows_replace_file,
-    windows_env,
-    windows_account_name,
-    windows_legacy_to_utf8,
-    '\\',
+    windows_is_terminal, windows_clear_terminal, windows_set_colour, windows_read_terminal_key,
+    windows_drop_typed_keys, windows_read_byte, windows_unread_byte, windows_local_time,
+    windows_box, windows_wait, windows_print, windows_create_temp_file, windows_drop_temp_file,
+    windows_open_file, windows_sync_file, windows_replace_file, windows_env, windows_account_name,
+    windows_legacy_to_utf8, '\\',
 };
+// clang-format on
 
 const Console* console_system(void) {
     return &kSystem;
