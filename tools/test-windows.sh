@@ -10,8 +10,7 @@
 #      two programs side by side while a third loads;
 #   3. reads the warning box back from MessageBoxW on Xvfb;
 #   4. drives it at a console under tmux: clearing, yellow, one key, Enter
-#      leaving the watch, accents typed and shown;
-#   5. reads its icon group and version record back.
+#      leaving the watch, accents typed and shown.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -19,8 +18,8 @@ root=$PWD
 exe=$root/build-windows/kelvra.exe probe=$root/build-windows/probe.exe
 bash tools/windows-build.sh > /dev/null || exit 1
 x86_64-w64-mingw32-g++ -municode -O2 -Wall -Wextra -Werror -static -o "$probe" tests/windows/probe.cpp \
-    -luser32 -lversion || exit 1
-for t in wine64:wine64 wrestool:icoutils icotool:icoutils Xvfb:xvfb tmux:tmux locale-gen:locales; do
+    -luser32 || exit 1
+for t in wine64:wine64 Xvfb:xvfb tmux:tmux locale-gen:locales; do
     PATH=$PATH:/usr/lib/wine need "${t%%:*}" "${t#*:}"
 done
 wine=$(PATH=$PATH:/usr/lib/wine command -v wine64) wineserver=$(dirname "$wine")/wineserver
@@ -134,12 +133,4 @@ for step in 'x|Kelvra' '1 Enter|Defina el nombre' '-l Reunión|Reunión' 'Enter|
 done
 same "$scratch/console/NotasGuardadas.txt" 'Reunión-\r\n14:30-\r\nñandú-\r\n' "accents typed at the console are shown and saved as UTF-8"
 
-echo "test-windows: program image"
-wrestool -x --type=14 -o "$scratch/icon.ico" "$exe"
-icons=$(icotool -l "$scratch/icon.ico" | sed -E 's/.*(--width=[0-9]+).*(--bit-depth=[0-9]+).*/\1 \2/' | sort | tr '\n' ' ')
-[ "$icons" = "$(for s in 16 24 256 32 48 64; do printf -- '--width=%s --bit-depth=32 --width=%s --bit-depth=8 ' $s $s; done)" ] &&
-    ok "one icon group of 12 images" || fail "icons: $icons"
-version=$(env -i WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all PATH=/usr/bin:/bin "$wine" "$probe" version 'Z:'"${exe//\//\\}" | tr -d '\r')
-[ "$version" = $'1.1.0.0\n1.1.0.0\n0C0A 1252' ] && ok "version 1.1.0.0, Spanish (Spain), code page 1252" ||
-    fail "version record: $version"
 tally

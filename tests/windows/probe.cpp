@@ -1,9 +1,7 @@
 // Test helper for tools/test-windows.sh, cross-built beside kelvra.exe, that
 // reads back what a Windows user sees, as UTF-8 lines on standard output:
-//   probe box           waits up to 60 s for a message box, writes its
-//                       caption and its text, then presses its OK button
-//   probe version FILE  writes the file and product version of FILE's
-//                       version record, then its language and code page
+//   probe box   waits up to 60 s for a message box, writes its caption and
+//               its text, then presses its OK button
 // Exits 1 when there is nothing to read.
 #include <stdio.h>
 #include <windows.h>
@@ -35,26 +33,7 @@ static int read_box(void) {
     return 1;
 }
 
-static int read_version(const wchar_t* file) {
-    static BYTE record[65536];
-    VS_FIXEDFILEINFO* fixed = NULL;
-    WORD* translation = NULL;
-    UINT size = 0;
-    if (!GetFileVersionInfoW(file, 0, sizeof record, record) ||
-        !VerQueryValueW(record, L"\\", (void**)&fixed, &size) ||
-        !VerQueryValueW(record, L"\\VarFileInfo\\Translation", (void**)&translation, &size))
-        return 1;
-    DWORD versions[] = {fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
-                        fixed->dwProductVersionLS};
-    for (int k = 0; k < 4; k += 2)
-        printf("%u.%u.%u.%u\n", (unsigned)HIWORD(versions[k]), (unsigned)LOWORD(versions[k]),
-               (unsigned)HIWORD(versions[k + 1]), (unsigned)LOWORD(versions[k + 1]));
-    printf("%04X %u\n", translation[0], translation[1]);
-    return 0;
-}
-
 int wmain(int argc, wchar_t** argv) {
     if (argc == 2 && lstrcmpW(argv[1], L"box") == 0) return read_box();
-    if (argc == 3 && lstrcmpW(argv[1], L"version") == 0) return read_version(argv[2]);
     return 2;
 }
