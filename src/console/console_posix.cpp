@@ -424,33 +424,16 @@ static FILE* posix_create_temp_file(const char* beside, char* path, size_t size)
 }
 
 // O_NONBLOCK: opening a pipe with no writer would wait for ever. Only then
-// is it known what the name is, and only a regular file is read.
+// is it known what the name is, and only a regular file is read (on which
+// O_NONBLOCK changes nothing).
 static int posix_open_file(const char* path, FILE** file) {
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return CALL_FAILED;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return NOT_A_FILE;
-    }
-    int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
-        (*file = fdopen(fd, "rb")) == nullptr) {
-        close(fd);
-        return CALL_FAILED;
-    }
-    return DONE;
-}
-
-// The folder of `path`: what comes before its last separator, else ".".
-static int folder_of(const char* path, char* folder, size_t size) {
-    const char* last = strrchr(path, '/');
-    if (last == nullptr) return snprintf(folder, size, ".") == 1 ? DONE : CALL_FAILED;
-    size_t len = last == path ? 1 : (size_t)(last - path);
-    if (len >= size) return CALL_FAILED;
-    memcpy(folder, path, len);
-    folder[len] = '\0';
-    return DONE;
+    const int regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (regular && (*file = fdopen(fd, "rb")) != nullptr) return DONE;
+    close(fd);
+    return regular ? CALL_FAILED : NOT_A_FILE;
 }
 
 // The rename is only on the disk once the folder that holds the names is;
@@ -458,9 +441,12 @@ static int folder_of(const char* path, char* folder, size_t size) {
 // opened or pushed (no right to list it, a file system that cannot) is left
 // to the system, as careful databases do.
 static int posix_replace_file(const char* from, const char* to) {
-    char folder[PATH_TEXT];
-    if (folder_of(to, folder, sizeof folder) != DONE || rename(from, to) != 0) return CALL_FAILED;
+    if (rename(from, to) != 0) return CALL_FAILED;
     temp_pending = 0;
+    char folder[PATH_TEXT] = ".";
+    const char* last = strrchr(to, '/');
+    if (last != nullptr)
+        snprintf(folder, sizeof folder, "%.*s", (int)(last - to) + (last == to), to);
     int fd = open(folder, O_RDONLY | O_DIRECTORY);
     if (fd >= 0) {
         fsync(fd);

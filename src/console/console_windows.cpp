@@ -15,6 +15,7 @@
 // windows.h first: the headers below rely on its definitions.
 #include <fcntl.h>
 #include <io.h>
+#include <process.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
@@ -235,11 +236,8 @@ static BOOL WINAPI on_console_event(DWORD event) {
 void console_start(void) {
     start_output_pump();
     remember_attributes(console_out);
-    DWORD mode;
-    if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode)) {
-        saved_input_mode = mode;
+    if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &saved_input_mode))
         saved_input_mode_valid = 1;
-    }
     atexit(console_restore);
     SetConsoleCtrlHandler(on_console_event, TRUE);
 }
@@ -326,18 +324,11 @@ static void read_console_line(HANDLE h) {
     typed_end = len > 0 ? (size_t)len : 0;
 }
 
-// Whether a stream is a console is asked of the system once: read byte by
-// byte, a saved file would otherwise cost a call to the system a byte. Only
-// standard input is ever a console, and it is never closed, so a stream
-// that comes later at the same address is no console either.
+// Only standard input is ever a console, and console_start asked once: read
+// byte by byte, a saved file would otherwise cost a call to the system a
+// byte.
 static int reads_console(FILE* in) {
-    static FILE* known = NULL;
-    static int console = 0;
-    if (in != known) {
-        known = in;
-        console = windows_is_terminal(in);
-    }
-    return console;
+    return in == stdin && saved_input_mode_valid;
 }
 
 static int windows_read_byte(FILE* in) {
@@ -436,26 +427,15 @@ static int windows_wait(int ms, FILE* in) {
     return DONE;
 }
 
-// The system editor prints the file on the default printer and ends; the
-// command line goes to CreateProcess as it is, never through a shell.
+// The system editor prints the file on the default printer and ends. It
+// is started as a program of its own, never through a shell, and the name
+// goes to it in quotes, whole.
 static int windows_print(const char* path) {
-    static const wchar_t kNotepad[] = L"NOTEPAD /P ";
-    wchar_t command[WIDE_PATH + sizeof kNotepad / sizeof kNotepad[0]];
-    memcpy(command, kNotepad, sizeof kNotepad);
-    const int used = (int)(sizeof kNotepad / sizeof kNotepad[0]) - 1;
-    if (widen(path, command + used, WIDE_PATH) != DONE) return CALL_FAILED;
-    STARTUPINFOW startup;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
-    if (!CreateProcessW(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-        return CALL_FAILED;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 1;
-    if (!GetExitCodeProcess(process.hProcess, &code)) code = 1;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code == 0 ? DONE : CALL_FAILED;
+    wchar_t quoted[WIDE_PATH + 2] = L"\"";
+    if (widen(path, quoted + 1, WIDE_PATH) != DONE) return CALL_FAILED;
+    wcscat(quoted, L"\"");
+    return _wspawnlp(_P_WAIT, L"NOTEPAD", L"NOTEPAD", L"/P", quoted, NULL) == 0 ? DONE
+                                                                                : CALL_FAILED;
 }
 
 // A C stream over an open handle; the handle is closed when it cannot be.

@@ -47,14 +47,9 @@ void saved_notes_save(FILE* out, const Console* con, const Notes* notas) {
         return;
     }
     int ok = saved_notes_write(guar, notas) == DONE && con->sync_file(guar) == DONE;
-    if (fclose(guar) != 0) ok = 0;
-    if (ok && con->replace_file(temp, kSavedFile) != DONE) ok = 0;
-    if (!ok) {
-        con->drop_temp_file(temp);
-        fputs(kNotSaved, out);
-        return;
-    }
-    fputs("Notas guardadas correctamente\n", out);
+    ok = fclose(guar) == 0 && ok && con->replace_file(temp, kSavedFile) == DONE;
+    if (!ok) con->drop_temp_file(temp);
+    fputs(ok ? "Notas guardadas correctamente\n" : kNotSaved, out);
 }
 
 // Every field was written followed by one "-", so exactly one comes off the
