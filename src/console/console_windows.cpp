@@ -327,7 +327,7 @@ static void read_console_line(HANDLE h) {
 // Only standard input is ever a console, and console_start asked once: read
 // byte by byte, a saved file would otherwise cost a call to the system a
 // byte.
-static int reads_console(FILE* in) {
+static int reads_console(const FILE* in) {
     return in == stdin && saved_input_mode_valid;
 }
 
