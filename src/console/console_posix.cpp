@@ -147,7 +147,6 @@ static void posix_clear_terminal(FILE* out) {
 static void posix_set_colour(FILE* out, int scheme) {
     colour_code = scheme == CONSOLE_YELLOW ? "\033[0;33;40m" : "\033[0;31;40m";
     fputs(colour_code, out);
-    fflush(out);
     colour_changed = 1;
 }
 
@@ -225,7 +224,6 @@ static void posix_local_time(struct tm* now) {
 // ending signals are held while it starts, so on_signal always knows it.
 // Returns its pid, or 0 when it could not be started.
 static pid_t start_program(char* const argv[], FILE* errors) {
-    fflush(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);

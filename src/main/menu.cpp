@@ -139,5 +139,4 @@ void menu_run(FILE* in, FILE* out, const Console* con, Notes* notas, const char*
         buc++;
     }
     fputs("\n", out);
-    fflush(out);
 }

@@ -77,6 +77,5 @@ int notify_console_box(const char* text, const char* caption, FILE* in, FILE* ou
     draw_row(out, "", 0, width, 0, on_terminal);
     draw_row(out, kButton, sizeof kButton - 1, width, 1, on_terminal);
     draw_rule(out, width);
-    fflush(out);
     return notes_read_line(in, con, nullptr, 0) >= 0 ? DONE : INPUT_END;
 }

@@ -25,7 +25,6 @@ enum : long long { NO_MINUTE = -1 };
 // so a due note is always seen.
 static int show_box(const char* text, const char* caption, FILE* in, FILE* out,
                     const Console* con) {
-    fflush(out);
     int answer = con->box(text, caption);
     if (answer != CALL_FAILED) return answer;
     return notify_console_box(text, caption, in, out, con);
@@ -100,6 +99,7 @@ int alert(const char (&TitNot)[MAX_NOTES][NAME_CELL], const char (&hora)[MAX_NOT
         char horaL[CLOCK_TEXT];
         if (strftime(horaL, sizeof horaL, "%H:%M", &now) == 0) horaL[0] = '\0';
         fprintf(out, "la hora es: %s\n", horaL);
+        // On the screen before the wait and any box, even through a pipe.
         fflush(out);
         const long long span = minutes_due(&watch, clock_minute(&now));
         const int today = now.tm_hour * MINUTES_PER_HOUR + now.tm_min;
