@@ -56,4 +56,4 @@ install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) build-windows build-fuzz build-bench build-lint build-robust build-install build-install-asan
+	rm -rf $(BUILD) $(BUILD_ASAN) build-windows build-fuzz build-bench build-lint
