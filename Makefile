@@ -4,7 +4,7 @@ BUILD_ASAN ?= build-asan
 JOBS       ?= 2
 CMAKE_FLAGS = -DCMAKE_BUILD_TYPE=Release -DKELVRA_WERROR=ON
 
-.PHONY: all build run test test-plain test-asan windows test-windows fuzz lint bench install clean
+.PHONY: all build run test test-plain test-asan windows test-windows fuzz lint bench install package test-package clean
 
 all: build
 
@@ -49,8 +49,16 @@ lint:
 bench:
 	bash tools/bench.sh
 
+# The release files in build-package/: the .deb, the Windows installer and
+# zip, SHA256SUMS; then the check that installs and removes them for real.
+package:
+	JOBS=$(JOBS) bash tools/package.sh
+
+test-package: package
+	bash tools/test-package.sh
+
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) build-windows build-fuzz build-bench build-lint build-robust build-install build-install-asan
+	rm -rf $(BUILD) $(BUILD_ASAN) build-windows build-fuzz build-bench build-lint build-robust build-install build-install-asan build-package
