@@ -52,6 +52,7 @@ bench:
 # The release files in build-package/: the .deb, the Windows installer and
 # zip, SHA256SUMS; then the check that installs and removes them for real.
 package:
+	bash tools/install-deps.sh run windows package
 	JOBS=$(JOBS) bash tools/package.sh
 
 test-package: package
