@@ -4,7 +4,7 @@ BUILD_ASAN ?= build-asan
 JOBS       ?= 2
 CMAKE_FLAGS = -DCMAKE_BUILD_TYPE=Release -DKELVRA_WERROR=ON
 
-.PHONY: all build run test test-plain test-asan windows test-windows fuzz lint bench install clean
+.PHONY: all build run test test-plain test-asan windows test-windows fuzz lint bench install package test-package clean
 
 all: build
 
@@ -52,8 +52,17 @@ bench:
 	bash tools/install-deps.sh bench
 	bash tools/bench.sh
 
+# The release files in build-package/: the .deb, the Windows installer and
+# zip, SHA256SUMS; then the check that installs and removes them for real.
+package:
+	bash tools/install-deps.sh run windows package
+	JOBS=$(JOBS) bash tools/package.sh
+
+test-package: package
+	bash tools/test-package.sh
+
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) build-windows build-fuzz build-bench build-lint
+	rm -rf $(BUILD) $(BUILD_ASAN) build-windows build-fuzz build-bench build-lint build-package

@@ -3,10 +3,13 @@
 # the desktop entry and its icon.
 include(GNUInstallDirs)
 
-install(FILES ${PROJECT_SOURCE_DIR}/man/kelvra.1
-        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_SOURCE_DIR}/man/es/kelvra.1
-        DESTINATION ${CMAKE_INSTALL_MANDIR}/es/man1)
+# The Debian package installs the pages compressed (package.cmake).
+if(NOT KELVRA_DEB)
+  install(FILES ${PROJECT_SOURCE_DIR}/man/kelvra.1
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/man/es/kelvra.1
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/es/man1)
+endif()
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/kelvra.desktop

@@ -13,7 +13,7 @@ static char users[USER_TEXT];
 
 // What the command line asks for before the menu, on every system alike.
 static const int START_MENU = -1;
-static const char kVersion[] = "kelvra 1.1.0.0\n";
+static const char kVersion[] = "kelvra " KELVRA_VERSION "\n";
 static const char kHelp[] =
     "Uso: kelvra [--help | --version]\n"
     "Descripcion: agenda de notas para la consola. Guarda hasta 10 notas\n"

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# `make test-package`: the release files of build-package/ (`make package`)
+# installed and removed for real. lintian on the .deb; the .deb installed on
+# this machine with apt-get (as root or through sudo), run, found by man,
+# purged to the last file; the installer run with /S in a fresh Wine prefix,
+# the program run from Program Files, then uninstalled with /S to the last
+# file, shortcut and registry entry. A missing tool fails the check.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+. tests/e2e/lib.sh
+v=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-package/linux/CMakeCache.txt)
+deb=$PWD/build-package/kelvra_${v}_amd64.deb setup=$PWD/build-package/KelvraSetup-$v.exe
+for t in apt-get:apt dpkg-deb:dpkg lintian:lintian man:man-db wine64:wine64; do
+    PATH=$PATH:/usr/lib/wine command -v "${t%%:*}" > /dev/null || { fail "${t%%:*} is missing (Debian: ${t#*:})"; exit 1; }
+done
+[ -f "$deb" ] && [ -f "$setup" ] || { fail "no $deb or $setup (make package)"; exit 1; }
+root=() && [ "$(id -u)" != 0 ] && root=(sudo -n) && ! sudo -n true && { fail "installing the .deb needs root or sudo"; exit 1; }
+scratch=$(mktemp -d /tmp/kelvra-package.XXXXXX)
+# session FOLDER SAVED PROGRAM...: a note typed and saved from a fresh
+# FOLDER; the saved file must hold SAVED (printf escapes).
+session() {
+    local dir=$1 saved=$2 && shift 2 && mkdir -p "$dir"
+    (cd "$dir" && printf '1\nCita\n14:30\nDentista\n\n7\n\n' | timeout 60 "$@" > out 2>&1) &&
+        cmp -s "$dir/NotasGuardadas.txt" <(printf "$saved")
+}
+
+echo "test-package: the Debian package"
+lintian --fail-on error,warning "$deb" > "$scratch/lintian" 2>&1 && ok "lintian: no error, no warning" ||
+    fail "lintian: $(cat "$scratch/lintian")"
+"${root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" > "$scratch/apt" 2>&1 &&
+    [ "$(/usr/bin/kelvra --version)" = "kelvra $v" ] && ok "apt-get installs kelvra $v" || fail "install: $(tail -5 "$scratch/apt")"
+session "$scratch/linux" 'Cita-\n14:30-\nDentista-\n' /usr/bin/kelvra && ok "the installed program saves a note" ||
+    fail "session: $(tail -c 300 "$scratch/linux/out")"
+[ "$(man -w kelvra)" = /usr/share/man/man1/kelvra.1.gz ] && ok "man finds the page" || fail "man -w kelvra: $(man -w kelvra 2>&1)"
+"${root[@]}" apt-get remove --purge -y -qq kelvra > "$scratch/apt" 2>&1 || fail "apt-get remove: $(tail -5 "$scratch/apt")"
+left=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print substr($6, 2) }' | while read -r f; do [ -e "$f" ] && echo "$f"; done)
+[ -z "$left" ] && ! dpkg -s kelvra > /dev/null 2>&1 && ok "purged to the last file" || fail "left after purge: $left"
+
+echo "test-package: the Windows installer under Wine"
+wine=$(PATH=$PATH:/usr/lib/wine command -v wine64) && wineserver=$(dirname "$wine")/wineserver
+# Without Wine's menus on this machine's desktop, which it lists in the
+# prefix's registry; Mono and Gecko are not wanted.
+export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" HOME=$scratch
+trap '"$wineserver" -k; rm -rf "$scratch"' EXIT
+c=$WINEPREFIX/drive_c key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvra'
+pf=$c/Program\ Files/Kelvra lnk=$c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Kelvra.lnk
+timeout 600 "$wine" wineboot -i > "$scratch/boot" 2>&1 || fail "wineboot: $(tail -5 "$scratch/boot")"
+timeout 120 "$wine" "$setup" /S && "$wineserver" -w
+[ -f "$pf/kelvra.exe" ] && [ -f "$pf/kelvra.txt" ] && [ -f "$lnk" ] && ok "installed into Program Files, with a Start-menu shortcut" ||
+    fail "installed: $(find "$c" -ipath '*kelvra*')"
+entry=$("$wine" reg query "$key" 2>&1 | tr -d '\r')
+for value in "DisplayName REG_SZ Kelvra" "DisplayVersion REG_SZ $v" "Publisher REG_SZ Kelvra" "DisplayIcon REG_SZ C:\\Program Files\\Kelvra\\kelvra.ico" \
+    "EstimatedSize REG_DWORD 0x" "QuietUninstallString REG_SZ \"C:\\Program Files\\Kelvra\\desinstalar.exe\" /S"; do
+    grep -qF "$value" <<< "$(tr -s ' ' <<< "$entry")" && ok "uninstall entry: $value" || fail "uninstall entry lacks $value: $entry"
+done
+session "$scratch/windows" 'Cita-\r\n14:30-\r\nDentista-\r\n' "$wine" "$pf/kelvra.exe" && ok "the installed kelvra.exe saves a note" ||
+    fail "session: $(tail -c 300 "$scratch/windows/out")"
+timeout 120 "$wine" "$pf/desinstalar.exe" /S && "$wineserver" -w
+left=$(find "$c" -iname '*kelvra*' -o -iname 'desinstalar.exe'; grep -il kelvra "$WINEPREFIX"/*.reg)
+[ -z "$left" ] && ok "uninstalled: no file, shortcut or registry entry left" || fail "left after uninstall: $left"
+tally
