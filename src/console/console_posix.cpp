@@ -26,7 +26,6 @@ extern char** environ;  // NOLINT(readability-redundant-declaration)
 static volatile sig_atomic_t colour_changed = 0;
 static volatile sig_atomic_t terminal_changed = 0;
 static struct termios saved_mode;
-static int saved_mode_valid = 0;
 // The program started by run_program while it runs, so a signal that ends
 // the program ends it too instead of leaving its window behind.
 static volatile sig_atomic_t running_child = 0;
@@ -50,7 +49,7 @@ static int posix_is_terminal(FILE* f) {
 
 // Only what is async-signal-safe: this also runs inside the signal handler.
 static void restore_now(void) {
-    if (terminal_changed && saved_mode_valid) {
+    if (terminal_changed) {
         tcsetattr(STDIN_FILENO, TCSANOW, &saved_mode);
         terminal_changed = 0;
     }
@@ -77,8 +76,7 @@ static void on_signal(int sig) {
 }
 
 static void handle(int sig, void (*handler)(int)) {
-    struct sigaction sa;
-    memset(&sa, 0, sizeof sa);
+    struct sigaction sa {};
     sa.sa_handler = handler;
     sigemptyset(&sa.sa_mask);
     // A read interrupted by a stop goes on once the program is continued.
@@ -131,10 +129,7 @@ static void handle_unless_ignored(int sig, void (*handler)(int)) {
 // At a terminal standard input is read unbuffered, so a key-wait that reads
 // the terminal itself never skips text stdio has already taken in.
 void console_start(void) {
-    if (isatty(STDIN_FILENO)) {
-        setvbuf(stdin, nullptr, _IONBF, 0);
-        if (tcgetattr(STDIN_FILENO, &saved_mode) == 0) saved_mode_valid = 1;
-    }
+    if (isatty(STDIN_FILENO)) setvbuf(stdin, nullptr, _IONBF, 0);
     atexit(console_restore);
     for (int sig : kEndingSignals) handle_unless_ignored(sig, on_signal);
     handle_unless_ignored(SIGTSTP, on_stop);
@@ -175,10 +170,7 @@ static int posix_read_terminal_key(FILE* in) {
     const int fd = fileno(in);
     struct termios mode;
     if (tcgetattr(fd, &mode) != 0) return getc(in) == EOF ? INPUT_END : DONE;
-    if (!saved_mode_valid) {
-        saved_mode = mode;
-        saved_mode_valid = 1;
-    }
+    saved_mode = mode;
     key_mode = mode;
     key_mode.c_lflag &= ~(tcflag_t)(ICANON | ECHO);
     key_mode.c_cc[VMIN] = 1;

@@ -35,7 +35,7 @@ static void draw_rule(FILE* out, size_t width) {
 // One row of the frame: the first `len` bytes of `text`, padded to `width`
 // columns, which they must not exceed. A stand-in takes the one column its
 // control character was counted for.
-static void draw_row(FILE* out, const char* text, size_t len, size_t width, int centred,
+static void draw_row(FILE* out, const char* text, size_t len, size_t width, bool centred,
                      int on_terminal) {
     size_t cols = utf8_columns(text, len);
     size_t left = centred ? (width - cols) / 2 : 0;
@@ -47,7 +47,7 @@ static void draw_row(FILE* out, const char* text, size_t len, size_t width, int 
 }
 
 // As many rows as `text` needs; an empty text still takes one row.
-static void draw_wrapped(FILE* out, const char* text, size_t width, int centred, int on_terminal) {
+static void draw_wrapped(FILE* out, const char* text, size_t width, bool centred, int on_terminal) {
     do {
         size_t len = next_row_length(text, width);
         draw_row(out, text, len, width, centred, on_terminal);
@@ -71,11 +71,11 @@ int notify_console_box(const char* text, const char* caption, FILE* in, FILE* ou
     if (con->is_terminal(in)) con->drop_typed_keys(in);
     if (on_terminal) fputc('\a', out);
     draw_rule(out, width);
-    draw_wrapped(out, caption, width, 1, on_terminal);
+    draw_wrapped(out, caption, width, true, on_terminal);
     draw_rule(out, width);
-    draw_wrapped(out, text, width, 0, on_terminal);
-    draw_row(out, "", 0, width, 0, on_terminal);
-    draw_row(out, kButton, sizeof kButton - 1, width, 1, on_terminal);
+    draw_wrapped(out, text, width, false, on_terminal);
+    draw_row(out, "", 0, width, false, on_terminal);
+    draw_row(out, kButton, sizeof kButton - 1, width, true, on_terminal);
     draw_rule(out, width);
     return notes_read_line(in, con, nullptr, 0) >= 0 ? DONE : INPUT_END;
 }
