@@ -23,8 +23,8 @@ extern char** environ;  // NOLINT(readability-redundant-declaration)
 
 // What console_restore must undo. Written outside signal handlers only while
 // the handlers can see a consistent value.
-static volatile sig_atomic_t colour_changed = 0;
-static volatile sig_atomic_t terminal_changed = 0;
+static volatile sig_atomic_t colour_changed = false;
+static volatile sig_atomic_t terminal_changed = false;
 static struct termios saved_mode;
 // The program started by run_program while it runs, so a signal that ends
 // the program ends it too instead of leaving its window behind.
@@ -40,7 +40,7 @@ enum { PATH_TEXT = 4096 };
 // The temporary file of the save in progress, for on_signal to remove: a
 // save cut short leaves nothing beside the notes.
 static char pending_temp[PATH_TEXT];
-static volatile sig_atomic_t temp_pending = 0;
+static volatile sig_atomic_t temp_pending = false;
 
 static int posix_is_terminal(FILE* f) {
     int fd = fileno(f);
@@ -51,12 +51,12 @@ static int posix_is_terminal(FILE* f) {
 static void restore_now(void) {
     if (terminal_changed) {
         tcsetattr(STDIN_FILENO, TCSANOW, &saved_mode);
-        terminal_changed = 0;
+        terminal_changed = false;
     }
     if (colour_changed) {
         ssize_t ignored = write(STDOUT_FILENO, kResetColour, sizeof kResetColour - 1);
         (void)ignored;
-        colour_changed = 0;
+        colour_changed = false;
     }
 }
 
@@ -101,13 +101,13 @@ static void on_stop(int sig) {
     handle(sig, on_stop);
     if (was_raw) {
         tcsetattr(STDIN_FILENO, TCSANOW, &key_mode);
-        terminal_changed = 1;
+        terminal_changed = true;
     }
     const char* code = colour_code;
     if (was_coloured && code != nullptr) {
         ssize_t ignored = write(STDOUT_FILENO, code, strlen(code));
         (void)ignored;
-        colour_changed = 1;
+        colour_changed = true;
     }
 }
 
@@ -142,7 +142,7 @@ static void posix_clear_terminal(FILE* out) {
 static void posix_set_colour(FILE* out, int scheme) {
     colour_code = scheme == CONSOLE_YELLOW ? "\033[0;33;40m" : "\033[0;31;40m";
     fputs(colour_code, out);
-    colour_changed = 1;
+    colour_changed = true;
 }
 
 enum {
@@ -175,7 +175,7 @@ static int posix_read_terminal_key(FILE* in) {
     key_mode.c_lflag &= ~(tcflag_t)(ICANON | ECHO);
     key_mode.c_cc[VMIN] = 1;
     key_mode.c_cc[VTIME] = 0;
-    terminal_changed = 1;
+    terminal_changed = true;
     tcsetattr(fd, TCSANOW, &key_mode);
     char key[KEY_BYTES];
     const ssize_t got = read_some(fd, key, sizeof key);
@@ -187,7 +187,7 @@ static int posix_read_terminal_key(FILE* in) {
         }
     }
     tcsetattr(fd, TCSANOW, &mode);
-    terminal_changed = 0;
+    terminal_changed = false;
     return got > 0 ? DONE : INPUT_END;
 }
 
@@ -385,7 +385,7 @@ static mode_t mode_to_keep(const char* beside) {
 
 static void posix_drop_temp_file(const char* path) {
     unlink(path);
-    temp_pending = 0;
+    temp_pending = false;
 }
 
 // mkstemp creates the file only if the name is free, never through a link,
@@ -400,8 +400,8 @@ static FILE* posix_create_temp_file(const char* beside, char* path, size_t size)
     sigprocmask(SIG_BLOCK, &ending, &before);
     int fd = mkstemp(path);
     if (fd >= 0) {
-        memcpy(pending_temp, path, (size_t)len + 1);
-        temp_pending = 1;
+        utf8_copy(pending_temp, sizeof pending_temp, path);
+        temp_pending = true;
     }
     sigprocmask(SIG_SETMASK, &before, nullptr);
     if (fd < 0) return nullptr;
@@ -432,7 +432,7 @@ static int posix_open_file(const char* path, FILE** file) {
 // to the system, as careful databases do.
 static int posix_replace_file(const char* from, const char* to) {
     if (rename(from, to) != 0) return CALL_FAILED;
-    temp_pending = 0;
+    temp_pending = false;
     char folder[PATH_TEXT] = ".";
     const char* last = strrchr(to, '/');
     if (last != nullptr)

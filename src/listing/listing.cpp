@@ -66,9 +66,8 @@ static int write_report(const char* name, FILE* out, const Console* con, const N
         return CALL_FAILED;
     }
     listing_render(report, con, notas, users);
-    int failed = ferror(report);
-    if (fclose(report) != 0) failed = 1;
-    if (failed) {
+    const bool written = ferror(report) == 0;
+    if (fclose(report) != 0 || !written) {
         fprintf(out, "No se pudo escribir %s\n", name);
         return CALL_FAILED;
     }

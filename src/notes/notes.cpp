@@ -79,12 +79,12 @@ int notes_read_word(FILE* in, const Console* con, char* cell, size_t size) {
         return INPUT_END;
     }
     size_t kept = 0;
-    int cut = 0;
+    bool cut = false;
     while (c != EOF && !is_blank(c)) {
         if (kept + 1 < size) {
             cell[kept++] = (char)c;
         } else {
-            cut = 1;
+            cut = true;
         }
         c = con->read_byte(in);
     }

@@ -24,7 +24,7 @@ static int write_field(FILE* file, const char* cell, int size) {
 }
 
 int saved_notes_write(FILE* file, const Notes* notas) {
-    int failed = 0;
+    bool failed = false;
     for (int ins = 0; ins < notas->indN && ins < MAX_NOTES; ins++) {
         failed |= write_field(file, notas->TitNot[ins], NAME_CELL) != DONE;
         failed |= write_field(file, notas->hora[ins], TIME_CELL) != DONE;
@@ -46,7 +46,7 @@ void saved_notes_save(FILE* out, const Console* con, const Notes* notas) {
         fputs(kNotSaved, out);
         return;
     }
-    int ok = saved_notes_write(guar, notas) == DONE && con->sync_file(guar) == DONE;
+    bool ok = saved_notes_write(guar, notas) == DONE && con->sync_file(guar) == DONE;
     ok = fclose(guar) == 0 && ok && con->replace_file(temp, kSavedFile) == DONE;
     if (!ok) con->drop_temp_file(temp);
     fputs(ok ? "Notas guardadas correctamente\n" : kNotSaved, out);
