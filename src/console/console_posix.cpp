@@ -247,10 +247,9 @@ static int finish_program(pid_t pid, int* status) {
     while (waitid(P_PID, (id_t)pid, &ended, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
     }
     running_child = 0;
+    // It has ended already: reaping it cannot wait or be interrupted.
     int how = 0;
-    while (waitpid(pid, &how, 0) < 0) {
-        if (errno != EINTR) return CALL_FAILED;
-    }
+    if (waitpid(pid, &how, 0) != pid) return CALL_FAILED;
     *status = WEXITSTATUS(how);
     return WIFEXITED(how) ? DONE : CALL_FAILED;
 }
