@@ -48,7 +48,7 @@ static int menu_add_note(FILE* in, FILE* out, const Console* con, Notes* notas) 
     utf8_copy(notas->TitNot[row], NAME_CELL, notAux);
 
     fputs("Defina el horario de la nota\n", out);
-    if (notes_read_word(in, con, notAux, sizeof notAux) != DONE) return INPUT_END;
+    if (notes_read_word(in, con, notAux, TIME_CELL) != DONE) return INPUT_END;
     utf8_copy(notas->hora[row], TIME_CELL, notAux);
 
     fputs("Defina la descripcion de la nota\n", out);
