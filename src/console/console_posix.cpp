@@ -126,10 +126,7 @@ static void handle_unless_ignored(int sig, void (*handler)(int)) {
     if (sigaction(sig, nullptr, &was) == 0 && was.sa_handler != SIG_IGN) handle(sig, handler);
 }
 
-// At a terminal standard input is read unbuffered, so a key-wait that reads
-// the terminal itself never skips text stdio has already taken in.
 void console_start(void) {
-    if (isatty(STDIN_FILENO)) setvbuf(stdin, nullptr, _IONBF, 0);
     atexit(console_restore);
     for (int sig : kEndingSignals) handle_unless_ignored(sig, on_signal);
     handle_unless_ignored(SIGTSTP, on_stop);
@@ -165,7 +162,9 @@ static ssize_t read_some(int fd, char* bytes, size_t size) {
 // reaches the terminal's queue in one piece, so one read takes all of it;
 // only a key that starts with ESC or ends inside a character may still be
 // on its way, and what arrives of it in a moment is taken too, so none of
-// it is left for the next prompt.
+// it is left for the next prompt. The terminal is read itself: stdio holds
+// nothing of it then, as a terminal hands over one line a read and every
+// prompt before reads its whole line.
 static int posix_read_terminal_key(FILE* in) {
     const int fd = fileno(in);
     struct termios mode;
@@ -267,9 +266,8 @@ static int run_program(char* const argv[], FILE* errors, int* status) {
 static int file_mentions(FILE* f, const char* words) {
     char start[4096];
     rewind(f);
-    size_t got = fread(start, 1, sizeof start - 1, f);
-    start[got] = '\0';
-    return strstr(start, words) != nullptr;
+    size_t got = fread(start, 1, sizeof start, f);
+    return memmem(start, got, words, strlen(words)) != nullptr;
 }
 
 static int has_desktop(void) {
