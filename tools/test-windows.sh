@@ -43,12 +43,12 @@ server() { "$wineserver" -k; "$wineserver" -w; "$wineserver" -p; }
 HOME=$scratch WINEDLLOVERRIDES="mscoree,mshtml=" timeout 600 "$wine" wineboot -i > "$scratch/boot.log" 2>&1 ||
     { tail -20 "$scratch/boot.log"; exit 1; }
 server
-profile=$WINEPREFIX/drive_c/users/ana
-rm -rf "$profile"
 on_wine=(env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all USER=ana "$wine")
 # Wine's first program after a fresh server sets up what the rest share,
 # and has been seen to crash in Wine itself: that run is none of the cases.
 (cd "$scratch" && "${on_wine[@]}" "$exe" --version > /dev/null 2>&1)
+profile=$WINEPREFIX/drive_c/users/ana
+rm -rf "$profile"
 
 echo "test-windows: case folders"
 for case_dir in tests/e2e/cases/*/; do
