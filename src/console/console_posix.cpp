@@ -79,7 +79,8 @@ static void handle(int sig, void (*handler)(int)) {
     struct sigaction sa {};
     sa.sa_handler = handler;
     sigemptyset(&sa.sa_mask);
-    // A read interrupted by a stop goes on once the program is continued.
+    // A read or a wait interrupted by a stop goes on once the program is
+    // continued, without an error to handle.
     sa.sa_flags = SA_RESTART;
     sigaction(sig, &sa, nullptr);
 }
@@ -151,13 +152,6 @@ enum {
     KEY_REST_TENTHS = 1
 };
 
-static ssize_t read_some(int fd, char* bytes, size_t size) {
-    ssize_t got;
-    while ((got = read(fd, bytes, size)) < 0 && errno == EINTR) {
-    }
-    return got;
-}
-
 // One key, unechoed, with the terminal put back right after. A key press
 // reaches the terminal's queue in one piece, so one read takes all of it;
 // only a key that starts with ESC or ends inside a character may still be
@@ -177,12 +171,12 @@ static int posix_read_terminal_key(FILE* in) {
     terminal_changed = true;
     tcsetattr(fd, TCSANOW, &key_mode);
     char key[KEY_BYTES];
-    const ssize_t got = read_some(fd, key, sizeof key);
+    const ssize_t got = read(fd, key, sizeof key);
     if (got > 0 && (key[0] == ESC || utf8_whole(key, (size_t)got) < (size_t)got)) {
         key_mode.c_cc[VMIN] = 0;
         key_mode.c_cc[VTIME] = KEY_REST_TENTHS;
         tcsetattr(fd, TCSANOW, &key_mode);
-        while (read_some(fd, key, sizeof key) > 0) {
+        while (read(fd, key, sizeof key) > 0) {
         }
     }
     tcsetattr(fd, TCSANOW, &mode);
@@ -243,8 +237,7 @@ static pid_t start_program(char* const argv[], FILE* errors) {
 // not exit normally.
 static int finish_program(pid_t pid, int* status) {
     siginfo_t ended;
-    while (waitid(P_PID, (id_t)pid, &ended, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
-    }
+    waitid(P_PID, (id_t)pid, &ended, WEXITED | WNOWAIT);
     running_child = 0;
     // It has ended already: reaping it cannot wait or be interrupted.
     int how = 0;
@@ -390,7 +383,7 @@ static void posix_drop_temp_file(const char* path) {
 // The ending signals wait while it does, so on_signal always knows its name.
 static FILE* posix_create_temp_file(const char* beside, char* path, size_t size) {
     int len = snprintf(path, size, "%s.XXXXXX", beside);
-    if (len < 0 || (size_t)len >= size || (size_t)len >= sizeof pending_temp) return nullptr;
+    if (len < 0 || (size_t)len >= size) return nullptr;
     sigset_t ending;
     sigset_t before;
     ending_signals(&ending);

@@ -2,6 +2,8 @@
 // cannot be shown.
 #include <string.h>
 
+#include <algorithm>
+
 #include "notify/notify.h"
 #include "utf8/utf8.h"
 
@@ -62,11 +64,9 @@ static void draw_wrapped(FILE* out, const char* text, size_t width, bool centred
 int notify_console_box(const char* text, const char* caption, FILE* in, FILE* out,
                        const Console* con) {
     static const char kButton[] = "[ Aceptar ]";
-    size_t width = utf8_columns(caption, strlen(caption));
-    size_t text_width = utf8_columns(text, strlen(text));
-    if (text_width > width) width = text_width;
-    if (width > BOX_MAX_WIDTH) width = BOX_MAX_WIDTH;
-    if (width < sizeof kButton - 1) width = sizeof kButton - 1;
+    const size_t widest =
+        std::max(utf8_columns(caption, strlen(caption)), utf8_columns(text, strlen(text)));
+    const size_t width = std::max(std::min(widest, (size_t)BOX_MAX_WIDTH), sizeof kButton - 1);
     const int on_terminal = con->is_terminal(out);
     if (con->is_terminal(in)) con->drop_typed_keys(in);
     if (on_terminal) fputc('\a', out);
