@@ -60,8 +60,10 @@ static void restore_now(void) {
     }
 }
 
+// Colours are only ever set at a terminal, where standard output goes out
+// a line at a time and the program's last line has ended: nothing written
+// is left to come after the reset.
 void console_restore(void) {
-    fflush(stdout);
     restore_now();
 }
 
@@ -166,8 +168,7 @@ static int posix_read_terminal_key(FILE* in) {
     saved_mode = mode;
     key_mode = mode;
     key_mode.c_lflag &= ~(tcflag_t)(ICANON | ECHO);
-    key_mode.c_cc[VMIN] = 1;
-    key_mode.c_cc[VTIME] = 0;
+    key_mode.c_cc[VMIN] = 1;  // and no timer, whatever VTIME holds
     terminal_changed = true;
     tcsetattr(fd, TCSANOW, &key_mode);
     char key[KEY_BYTES];

@@ -75,7 +75,7 @@ int notes_read_word(FILE* in, const Console* con, char* cell, size_t size) {
         c = con->read_byte(in);
     } while (c != EOF && is_blank(c));
     if (c == EOF) {
-        if (size > 0) cell[0] = '\0';
+        cell[0] = '\0';
         return INPUT_END;
     }
     size_t kept = 0;
@@ -89,7 +89,7 @@ int notes_read_word(FILE* in, const Console* con, char* cell, size_t size) {
         c = con->read_byte(in);
     }
     if (cut) kept = utf8_whole(cell, kept);
-    if (size > 0) cell[kept] = '\0';
+    cell[kept] = '\0';
     if (c != EOF) con->unread_byte(c, in);
     return DONE;
 }

@@ -40,8 +40,8 @@ long notes_read_line_within(FILE* in, const Console* con, char* cell, size_t siz
 
 // Reads one word as scanf's "%s" does: skips blanks and line ends, then takes
 // characters up to the next blank or line end, which stays unread. Keeps the
-// first `size` - 1 bytes, cut as utf8_copy cuts. Returns DONE, or
-// INPUT_END when input ends first.
+// first `size` - 1 bytes (`size` at least 1), cut as utf8_copy cuts. Returns
+// DONE, or INPUT_END when input ends first.
 int notes_read_word(FILE* in, const Console* con, char* cell, size_t size);
 
 // Discards one character: the line end left by notes_read_word (a CR LF pair
