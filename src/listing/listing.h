@@ -9,9 +9,9 @@
 
 // Writes the whole note list layout to `out`: the header, one row and one
 // separator per note, then the footer with `users` (empty when null; shown
-// safely at a terminal, as the cells are) and the
-// time from `con->local_time`, read once, after the rows. Write errors are
-// left on `out` for the caller to find with ferror.
+// safely at a terminal, as the cells are) and the time from
+// `con->local_time`, read once, after the rows. Write errors are left on
+// `out` for the caller to find with ferror.
 void listing_render(FILE* out, const Console* con, const Notes* notas, const char* users);
 
 // Option 3: clears the screen and shows the note list.
