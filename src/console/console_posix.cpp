@@ -78,9 +78,8 @@ static void on_signal(int sig) {
 }
 
 static void handle(int sig, void (*handler)(int)) {
-    struct sigaction sa {};
+    struct sigaction sa {};  // no signal held while a handler runs
     sa.sa_handler = handler;
-    sigemptyset(&sa.sa_mask);
     // A read or a wait interrupted by a stop goes on once the program is
     // continued, without an error to handle.
     sa.sa_flags = SA_RESTART;

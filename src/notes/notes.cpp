@@ -32,6 +32,12 @@ static int is_blank(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
+// One byte of the line: kept while the cell has room, counted either way.
+static void take_byte(int c, char* cell, size_t size, size_t* kept, long* len) {
+    if (*kept + 1 < size) cell[(*kept)++] = (char)c;
+    (*len)++;
+}
+
 // The whole line is consumed even when it is longer than the cell, so the
 // tail of an overlong answer can never be taken as the answer to the next
 // prompt. A CR right before the LF belongs to the line end: input typed or
@@ -44,20 +50,12 @@ long notes_read_line_within(FILE* in, const Console* con, char* cell, size_t siz
     int pending_cr = 0;
     int c = EOF;
     while ((budget == nullptr || (*budget)-- > 0) && (c = con->read_byte(in)) != EOF && c != '\n') {
-        if (pending_cr) {
-            if (kept + 1 < size) cell[kept++] = '\r';
-            len++;
-        }
+        if (pending_cr) take_byte('\r', cell, size, &kept, &len);
         pending_cr = (c == '\r');
-        if (pending_cr) continue;
-        if (kept + 1 < size) cell[kept++] = (char)c;
-        len++;
+        if (!pending_cr) take_byte(c, cell, size, &kept, &len);
     }
     const int ended = c == EOF || (budget != nullptr && *budget < 0);
-    if (pending_cr && ended) {
-        if (kept + 1 < size) cell[kept++] = '\r';
-        len++;
-    }
+    if (pending_cr && ended) take_byte('\r', cell, size, &kept, &len);
     if (len > (long)kept && kept > 0) kept = utf8_whole(cell, kept);
     if (size > 0) cell[kept] = '\0';
     if (ended && len == 0) return INPUT_END;

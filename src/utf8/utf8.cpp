@@ -10,7 +10,6 @@ enum {
     LEAD_3 = 0xE0,
     LEAD_4 = 0xF0,
     LEAD_END = 0xF5,
-    LONGEST = 4,
     C0_END = 0x20,  // C0 codes are below the blank
     DEL = 0x7F,
     C1_LEAD = 0xC2,  // U+0080 to U+009F are C2 80 to C2 9F
@@ -29,11 +28,11 @@ int utf8_is_tail(unsigned char c) {
 }
 
 // Only the last character can be split: look back over its tail bytes to
-// its lead, and cut before the lead when fewer tails follow it than it asks.
+// its lead, and cut before the lead when fewer tails follow it than it asks
+// (more than three never do).
 size_t utf8_whole(const char* text, size_t len) {
     size_t tails = 0;
-    while (tails < len && tails + 1 < LONGEST && utf8_is_tail((unsigned char)text[len - 1 - tails]))
-        tails++;
+    while (tails < len && utf8_is_tail((unsigned char)text[len - 1 - tails])) tails++;
     if (tails == len) return len;
     size_t lead = len - 1 - tails;
     return tails + 1 < utf8_length((unsigned char)text[lead]) ? lead : len;
