@@ -39,7 +39,6 @@ size_t utf8_whole(const char* text, size_t len) {
 }
 
 int utf8_copy(char* cell, size_t size, const char* src) {
-    if (size == 0) return src[0] == '\0';
     size_t n = 0;
     while (n + 1 < size && src[n] != '\0') {
         cell[n] = src[n];

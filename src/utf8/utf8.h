@@ -18,7 +18,8 @@ int utf8_is_tail(unsigned char c);
 // split. Equal to `len` when the run ends whole.
 size_t utf8_whole(const char* text, size_t len);
 
-// Copies `src` into `cell`, cut to `size` - 1 bytes and always terminated.
+// Copies `src` into `cell` (`size` at least 1), cut to `size` - 1 bytes and
+// always terminated.
 // A cut never splits a character: it goes back to the start of the last
 // whole one. Returns nonzero when all of `src` fit.
 int utf8_copy(char* cell, size_t size, const char* src);
