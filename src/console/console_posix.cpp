@@ -1,6 +1,7 @@
-// The console layer on Linux and other POSIX systems: ANSI sequences on a
-// terminal, plain text when redirected, termios for the single key press,
-// child processes for printing and for the desktop's warning box.
+// The console layer on Linux and other POSIX systems: ANSI sequences for a
+// terminal's colours and clearing, termios for the single key press, poll
+// for the timed wait, signals for putting the terminal back, and child
+// processes for printing and for the desktop's warning box.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -25,7 +26,7 @@ extern char** environ;  // NOLINT(readability-redundant-declaration)
 // the handlers can see a consistent value.
 static volatile sig_atomic_t colour_changed = false;
 static volatile sig_atomic_t terminal_changed = false;
-static struct termios saved_mode;
+static struct termios saved_mode;  // the mode the key-wait found
 // The program started by run_program while it runs, so a signal that ends
 // the program ends it too instead of leaving its window behind.
 static volatile sig_atomic_t running_child = 0;
