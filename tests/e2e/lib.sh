@@ -1,6 +1,6 @@
 # Shared by the end-to-end scripts: the clean environment a session runs in,
-# the masking of timestamps, a tally, and the rule that a missing tool fails
-# the check, naming its package.
+# a tally, and the rule that a missing tool fails the check, naming its
+# package.
 
 # clean_env HOME: the environment every session starts from, in env_args.
 clean_env() {
@@ -8,9 +8,6 @@ clean_env() {
     [ -n "${ASAN_OPTIONS:-}" ] && env_args+=("ASAN_OPTIONS=$ASAN_OPTIONS")
     [ -n "${UBSAN_OPTIONS:-}" ] && env_args+=("UBSAN_OPTIONS=$UBSAN_OPTIONS")
 }
-
-# The list's footer holds the time of the run: DD/MM/YY HH:MM:SS.
-mask() { sed -E 's#[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}#DD/MM/YY HH:MM:SS#g' "$@"; }
 
 # need TOOL PACKAGE: fails the whole check when TOOL is not installed.
 need() {

@@ -43,10 +43,13 @@
 #
 #   bash run_case.sh PROGRAM CASE_FOLDER
 set -u
-e2e=$(cd "$(dirname "$0")" && pwd)
+# absolute NAME PATH: sets NAME to PATH made absolute, without a process
+# (every case pays for its forks).
+absolute() { case $2 in /*) printf -v "$1" %s "$2" ;; *) printf -v "$1" %s "$PWD/$2" ;; esac; }
+case $0 in */*) absolute e2e "${0%/*}" ;; *) e2e=$PWD ;; esac
 . "$e2e/lib.sh"
-bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-case_dir=$(cd "$2" && pwd)
+absolute bin "$1"
+absolute case_dir "${2%/}"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 work=$tmp/work
@@ -86,18 +89,19 @@ input=$case_dir/stdin
 # Every entry of the working directory with what it holds (a regular file's
 # checksum, "-" for the others), so what the setup made can be told apart.
 snap() {
-    (cd "$work" 2> /dev/null || exit 0
-        find . ! -type d ! -type f | sed 's/$/ -/'
-        find . -type f -exec md5sum {} + | awk '{ print $2, $1 }') | sort
+    (cd "$work" 2> /dev/null && find . ! -type d \( -type f -exec md5sum {} + -o -printf '%p -\n' \)) |
+        sed -E 's/^([0-9a-f]{32})  (.*)/\2 \1/' | sort
 }
 before=$(snap)
+ready=$before made=''
 if [ -f "$case_dir/setup" ]; then
     (cd "$work" && IN=$tmp/stdin HOME_DIR=$home BIN=$bin . "$case_dir/setup") || exit 1
     [ -f "$tmp/stdin" ] && input=$tmp/stdin
+    ready=$(snap)
+    made=$(comm -13 <(echo "$before") <(echo "$ready"))
 fi
-ready=$(snap)
-made=$(comm -13 <(echo "$before") <(echo "$ready"))
-limit=$(cat "$case_dir/timeout" 2> /dev/null || echo 60)
+limit=60
+[ -f "$case_dir/timeout" ] && read -r limit < "$case_dir/timeout"
 
 (cd "$work" && timeout "$limit" env -i "${env_args[@]}" "${wrap[@]}" "${runner[@]}" "$bin" "${args[@]}" \
     < "$input" > "$tmp/out" 2> "$tmp/err")
@@ -112,7 +116,8 @@ wrote=$(comm -13 <(echo "$ready") <(echo "$now") | cut -d' ' -f1)
 # The user's folder reads as @HOME@, the working directory as @WORK@.
 seen() {
     local crlf='' ; [ "${KELVRA_CRLF:-0}" = 1 ] && crlf='s/\r$//'
-    mask "$1" | sed -e "s#$home#@HOME@#g" -e "s#$work#@WORK@#g" -e "$crlf"
+    sed -E -e 's#[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}#DD/MM/YY HH:MM:SS#g' \
+        -e "s#$home#@HOME@#g" -e "s#$work#@WORK@#g" -e "$crlf" "$1"
 }
 
 # KELVRA_BLESS=1 writes what this run did as the case's expectations, to be
@@ -140,7 +145,8 @@ differs() {
 no_cr() { [ "${KELVRA_CRLF:-0}" = 1 ] && grep -q $'[^\r]$\|^$' "$1"; }
 
 fail=0
-want_status=$(cat "$case_dir/status" 2> /dev/null || echo 0)
+want_status=0
+[ -f "$case_dir/status" ] && read -r want_status < "$case_dir/status"
 [ "$status" = "$want_status" ] || { echo "exit status $status, expected $want_status"; fail=1; }
 want_err=/dev/null
 [ -f "$case_dir/stderr" ] && want_err=$case_dir/stderr
