@@ -55,30 +55,32 @@ sources=$(sed -n 's#^ *"file": "'"$root"'/\(\(src\|fuzz\)/[^"]*\)",*$#\1#p' \
 
 section "clang-tidy ($("$tidy" --version | sed -n 's/.*version \([0-9.]*\).*/\1/p' | head -1))"
 out=$build/clang-tidy.txt
-: > "$out"
-# tidy_one FILE [-- FLAGS]: a run that fails without printing a finding
-# (a file it could not compile, a crash) counts as one.
+# tidy_one N FILE [-- FLAGS]: one file's findings in $out.N, run beside
+# another (clang-tidy takes one core); a run that fails without printing a
+# finding (a file it could not compile, a crash) counts as one.
 tidy_one() {
-    local before
-    before=$(grep -cE "$finding" "$out")
-    if ! "$tidy" --quiet "$@" >> "$out" 2> "$build/clang-tidy.err"; then
-        if [ "$(grep -cE "$finding" "$out")" = "$before" ]; then
-            echo "$1:0:0: error: clang-tidy failed: $(head -c 300 "$build/clang-tidy.err")" >> "$out"
-        fi
-    fi
+    local part=$out.$1
+    shift
+    while [ "$(jobs -rp | wc -l)" -ge 2 ]; do wait -n; done
+    { "$tidy" --quiet "$@" > "$part" 2> "$part.err" || grep -qE "$finding" "$part" ||
+        echo "$1:0:0: error: clang-tidy failed: $(head -c 300 "$part.err")" >> "$part"; } &
 }
 finding='^[^ ].*:[0-9]+:[0-9]+: (error|warning):'
+rm -f "$out".*
+n=0
 for f in $sources; do
-    tidy_one "$f" -p "$build"
+    tidy_one $((n += 1)) "$f" -p "$build"
 done
 if [ -f src/console/console_windows.cpp ]; then
     mingw=(--target=x86_64-w64-mingw32 -std=c++17 -I"$root/src")
     if echo '#include <windows.h>' | clang++-14 "${mingw[@]}" -fsyntax-only -x c++ - 2> /dev/null; then
-        tidy_one src/console/console_windows.cpp -- "${mingw[@]}"
+        tidy_one $((n += 1)) src/console/console_windows.cpp -- "${mingw[@]}"
     else
         echo "   console_windows.cpp not checked: no MinGW-w64 headers (Debian: mingw-w64)"
     fi
 fi
+wait
+cat $(ls "$out".* | grep -v '\.err$') > "$out"
 count=$(grep -cE "$finding" "$out")
 grep -E -A3 "$finding" "$out" | sed "s#$root/##"
 report clang-tidy "$count"
