@@ -106,9 +106,9 @@ static void on_stop(int sig) {
         tcsetattr(STDIN_FILENO, TCSANOW, &key_mode);
         terminal_changed = true;
     }
-    const char* code = colour_code;
-    if (was_coloured && code != nullptr) {
-        ssize_t ignored = write(STDOUT_FILENO, code, strlen(code));
+    // colour_code is set before colour_changed ever is.
+    if (was_coloured) {
+        ssize_t ignored = write(STDOUT_FILENO, colour_code, strlen(colour_code));
         (void)ignored;
         colour_changed = true;
     }
@@ -305,7 +305,8 @@ static long long now_ms(void) {
 }
 
 // Takes the rest of the line typed at a terminal, and every further line
-// already typed, so none is left over for the key-wait that follows.
+// already typed, so none is left over for the key-wait that follows. A
+// terminal that hung up polls ready too, and its read then ends the loop.
 static void take_typed_lines(FILE* in) {
     struct pollfd p = {fileno(in), POLLIN, 0};
     do {
@@ -313,7 +314,7 @@ static void take_typed_lines(FILE* in) {
         while ((c = getc(in)) != EOF && c != '\n') {
         }
         if (c == EOF) return;
-    } while (poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0);
+    } while (poll(&p, 1, 0) > 0);
 }
 
 // The wait listens to its input without taking anything a later prompt
