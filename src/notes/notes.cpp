@@ -56,7 +56,7 @@ long notes_read_line_within(FILE* in, const Console* con, char* cell, size_t siz
     }
     const int ended = c == EOF || (budget != nullptr && *budget < 0);
     if (pending_cr && ended) take_byte('\r', cell, size, &kept, &len);
-    if (len > (long)kept && kept > 0) kept = utf8_whole(cell, kept);
+    if (len > (long)kept) kept = utf8_whole(cell, kept);
     if (size > 0) cell[kept] = '\0';
     if (ended && len == 0) return INPUT_END;
     return len;
