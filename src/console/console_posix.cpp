@@ -385,7 +385,7 @@ static void posix_drop_temp_file(const char* path) {
 // The ending signals wait while it does, so on_signal always knows its name.
 static FILE* posix_create_temp_file(const char* beside, char* path, size_t size) {
     int len = snprintf(path, size, "%s.XXXXXX", beside);
-    if (len < 0 || (size_t)len >= size) return nullptr;
+    if ((size_t)len >= size) return nullptr;  // a failure (negative) too
     sigset_t ending;
     sigset_t before;
     ending_signals(&ending);

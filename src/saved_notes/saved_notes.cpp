@@ -73,16 +73,15 @@ static void append_note(Notes* notas, const char* name, const char* time, const 
 
 // Lines are whole lines however long, so a long description can never shift
 // the following lines into the wrong fields.
-int saved_notes_read(FILE* file, const Console* con, Notes* notas, int* not_loaded) {
+int saved_notes_read(FILE* file, const Console* con, Notes* notas) {
     char c[LINE_CELL];
     char notAuxN[NAME_CELL] = "";
     char notAuxH[TIME_CELL] = "";
     char notAuxD[DESC_CELL] = "";
     int l = 0;
-    int added = 0;
+    int not_loaded = 0;
     long len;
     long budget = FILE_BUDGET;
-    *not_loaded = 0;
     while ((len = notes_read_line_within(file, con, c, sizeof c, &budget)) >= 0) {
         l++;
         if (l == 1) {
@@ -94,13 +93,12 @@ int saved_notes_read(FILE* file, const Console* con, Notes* notas, int* not_load
             l = 0;
             if (notas->indN >= 0 && notas->indN < MAX_NOTES) {
                 append_note(notas, notAuxN, notAuxH, notAuxD);
-                added++;
             } else {
-                (*not_loaded)++;
+                not_loaded++;
             }
         }
     }
-    return ferror(file) ? CALL_FAILED : added;
+    return ferror(file) ? CALL_FAILED : not_loaded;
 }
 
 // The path holds the user's folder, which came from outside the program: at
@@ -121,13 +119,13 @@ static void load_from(FILE* out, const Console* con, Notes* notas, const char* p
     int opened = con->open_file(path, &file);
     const char* failed = opened == NOT_A_FILE ? "No se pudo leer " : "No se pudo abrir ";
     Notes leidas = *notas;
-    int not_loaded = 0;
+    int not_loaded = CALL_FAILED;
     if (opened == DONE) {
         failed = "No se pudo leer ";
-        opened = saved_notes_read(file, con, &leidas, &not_loaded) < 0 ? CALL_FAILED : DONE;
+        not_loaded = saved_notes_read(file, con, &leidas);
         fclose(file);
     }
-    if (opened != DONE) {
+    if (not_loaded < 0) {
         report_path(out, con, failed, path);
         return;
     }
@@ -155,7 +153,8 @@ void saved_notes_import(FILE* out, const Console* con, Notes* notas) {
     const char sep = con->path_separator;
     int len =
         snprintf(path, sizeof path, "%s%cDocuments%cKelvra%c%s", home, sep, sep, sep, kSavedFile);
-    if (len < 0 || (size_t)len >= sizeof path) {
+    // A failure (negative) is past any size too.
+    if ((size_t)len >= sizeof path) {
         report_path(out, con, "No se pudo abrir ", path);
         return;
     }

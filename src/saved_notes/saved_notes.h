@@ -31,8 +31,8 @@ int saved_notes_write(FILE* file, const Notes* notas);
 // LF or CR LF) and appends each complete group of three lines to `notas`,
 // fields cut to their cells; a line that is not UTF-8 goes through
 // con->legacy_to_utf8 first. Once the table is full, further complete groups
-// are only counted in `*not_loaded`. A group left incomplete at the end is
-// dropped, and so is anything past the first 16 MiB. Returns the number of
-// notes appended, or CALL_FAILED when reading
-// failed; the notes appended before the failure are then left in `notas`.
-int saved_notes_read(FILE* file, const Console* con, Notes* notas, int* not_loaded);
+// are only counted. A group left incomplete at the end is dropped, and so is
+// anything past the first 16 MiB. Returns the number of complete groups that
+// did not fit, or CALL_FAILED when reading failed; the notes appended before
+// the failure are then left in `notas`.
+int saved_notes_read(FILE* file, const Console* con, Notes* notas);
