@@ -41,9 +41,13 @@ static long long clock_minute(const struct tm* now) {
     return (long long)t / SECONDS_PER_MINUTE;
 }
 
+static bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // The number written with the two digits at `d`, or -1.
 static int two_digits(const char* d) {
-    if (d[0] < '0' || d[0] > '9' || d[1] < '0' || d[1] > '9') return -1;
+    if (!is_digit(d[0]) || !is_digit(d[1])) return -1;
     return (d[0] - '0') * 10 + (d[1] - '0');
 }
 
