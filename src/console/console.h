@@ -77,8 +77,9 @@ struct Console {
     int (*open_file)(const char* path, FILE** file);
     // Pushes a written file's data to the disk. Returns DONE, or CALL_FAILED.
     int (*sync_file)(FILE* file);
-    // Puts the closed file `from` in place of `to` in one step, replacing any
-    // existing `to`, then asks the disk to keep the change. Returns DONE once
+    // Puts the closed file `from` in place of `to`, both names in the working
+    // directory, in one step, replacing any existing `to`, then asks the disk
+    // to keep the change. Returns DONE once
     // `to` is the new file, or CALL_FAILED when `to` is untouched.
     int (*replace_file)(const char* from, const char* to);
     // Writes the environment variable `name` into `value` as UTF-8, cut to

@@ -418,18 +418,14 @@ static int posix_open_file(const char* path, FILE** file) {
     return regular ? CALL_FAILED : NOT_A_FILE;
 }
 
-// The rename is only on the disk once the folder that holds the names is;
-// but once it is done the new file is in place, and a folder that cannot be
-// opened or pushed (no right to list it, a file system that cannot) is left
-// to the system, as careful databases do.
+// The rename is only on the disk once the folder that holds the names, the
+// working directory, is; but once it is done the new file is in place, and
+// a folder that cannot be opened or pushed (no right to list it, a file
+// system that cannot) is left to the system, as careful databases do.
 static int posix_replace_file(const char* from, const char* to) {
     if (rename(from, to) != 0) return CALL_FAILED;
     temp_pending = false;
-    char folder[PATH_TEXT] = ".";
-    const char* last = strrchr(to, '/');
-    if (last != nullptr)
-        snprintf(folder, sizeof folder, "%.*s", (int)(last - to) + (last == to), to);
-    int fd = open(folder, O_RDONLY | O_DIRECTORY);
+    int fd = open(".", O_RDONLY | O_DIRECTORY);
     if (fd >= 0) {
         fsync(fd);
         close(fd);
