@@ -234,25 +234,22 @@ static pid_t start_program(char* const argv[], FILE* errors) {
 
 // Waits for the child `pid` to end. It is forgotten while it still holds its
 // pid, so on_signal can never hit another process that took the number.
-// Returns DONE with its exit status in `*status`, or CALL_FAILED when it did
-// not exit normally.
-static int finish_program(pid_t pid, int* status) {
+// Returns its exit status, or CALL_FAILED when it did not exit normally.
+static int finish_program(pid_t pid) {
     siginfo_t ended;
     waitid(P_PID, (id_t)pid, &ended, WEXITED | WNOWAIT);
     running_child = 0;
     // It has ended already: reaping it cannot wait or be interrupted.
     int how = 0;
     if (waitpid(pid, &how, 0) != pid) return CALL_FAILED;
-    *status = WEXITSTATUS(how);
-    return WIFEXITED(how) ? DONE : CALL_FAILED;
+    return WIFEXITED(how) ? WEXITSTATUS(how) : CALL_FAILED;
 }
 
-// Runs a program to its end (see start_program). Returns DONE with its exit
-// status in `*status`, or CALL_FAILED when it could not be started or did
-// not exit normally.
-static int run_program(char* const argv[], FILE* errors, int* status) {
+// Runs a program to its end (see start_program). Returns its exit status, or
+// CALL_FAILED when it could not be started or did not exit normally.
+static int run_program(char* const argv[], FILE* errors) {
     pid_t pid = start_program(argv, errors);
-    return pid == 0 ? CALL_FAILED : finish_program(pid, status);
+    return pid == 0 ? CALL_FAILED : finish_program(pid);
 }
 
 // Nonzero when the start of the text of `f` holds `words`: what a program
@@ -289,11 +286,10 @@ static int posix_box(const char* text, const char* caption) {
     char* const argv[] = {zenity, warning, no_markup, title, body, nullptr};
     FILE* said = tmpfile();
     if (said == nullptr) return CALL_FAILED;
-    int status = 0;
-    int ran = run_program(argv, said, &status);
+    int status = run_program(argv, said);
     int no_window = file_mentions(said, "cannot open display");
     fclose(said);
-    return ran == DONE && (status == 0 || (status == 1 && !no_window)) ? DONE : CALL_FAILED;
+    return status == 0 || (status == 1 && !no_window) ? DONE : CALL_FAILED;
 }
 
 enum { MS_PER_SECOND = 1000, NS_PER_MS = 1000000 };
@@ -349,8 +345,7 @@ static int posix_wait(int ms, FILE* in) {
 static int posix_print(const char* path) {
     char lp[] = "lp";
     char* const argv[] = {lp, const_cast<char*>(path), nullptr};
-    int status = 0;
-    return run_program(argv, nullptr, &status) == DONE && status == 0 ? DONE : CALL_FAILED;
+    return run_program(argv, nullptr) == 0 ? DONE : CALL_FAILED;
 }
 
 static int posix_sync_file(FILE* file) {
