@@ -11,8 +11,7 @@ static Notes notas;
 enum { USER_TEXT = 256 };
 static char users[USER_TEXT];
 
-// What the command line asks for before the menu, on every system alike.
-static const int START_MENU = -1;
+// What the command line asks for instead of the menu, on every system alike.
 static const char kVersion[] = "kelvra " KELVRA_VERSION "\n";
 static const char kHelp[] =
     "Uso: kelvra [--help | --version]\n"
@@ -24,12 +23,9 @@ static const char kHelp[] =
     "Manual: man kelvra\n";
 
 // Answers --version, and --help or /? (the Windows way of asking), when one
-// of them is the only argument. Returns the exit status when the program
-// should end here, START_MENU when there are no arguments.
-static int read_arguments(int argc, char** argv, FILE* out, FILE* err) {
-    if (argc < 2) {
-        return START_MENU;
-    }
+// of them is the only argument, and refuses anything else. Returns the exit
+// status.
+static int answer_arguments(int argc, char** argv, FILE* out, FILE* err) {
     const char* arg = argv[1];
     bool help = strcmp(arg, "--help") == 0 || strcmp(arg, "/?") == 0;
     bool version = strcmp(arg, "--version") == 0;
@@ -44,14 +40,15 @@ static int read_arguments(int argc, char** argv, FILE* out, FILE* err) {
 }
 
 int main(int argc, char** argv) {
-    int status = read_arguments(argc, argv, stdout, stderr);
-    if (status == START_MENU) {
+    int status = 0;
+    if (argc > 1) {
+        status = answer_arguments(argc, argv, stdout, stderr);
+    } else {
         const Console* con = console_system();
         console_start();
         notes_user_name(con, users, sizeof users);
         menu_run(stdin, stdout, con, &notas, users);
         console_restore();
-        status = 0;
     }
     // The menu goes on to the end of input whatever happens to its output,
     // but a session or an answer that could not be shown is no success.
