@@ -33,7 +33,7 @@ void listing_render(FILE* out, const Console* con, const Notes* notas, const cha
     fputs(kTitles, out);
     fputs(kStars, out);
     fputs("\n", out);
-    for (int ins = 0; ins < notas->indN && ins < MAX_NOTES; ins++) {
+    for (int ins = 0; ins < notas->indN; ins++) {
         fputs(" ", out);
         put_cell(out, notas->TitNot[ins], on_terminal, " | ");
         put_cell(out, notas->hora[ins], on_terminal, " | ");

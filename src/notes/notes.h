@@ -18,7 +18,8 @@ enum {
     AUX_CELL = 200  // notAux, the scratch line of note entry
 };
 
-// The note table: three parallel columns and the count of filled rows.
+// The note table: three parallel columns and the count of filled rows, from
+// 0 to MAX_NOTES: every command that adds a note checks for room first.
 // Rows at or above indN are never read; a new note always goes to row indN.
 struct Notes {
     char TitNot[MAX_NOTES][NAME_CELL];

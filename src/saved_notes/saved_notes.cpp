@@ -25,7 +25,7 @@ static int write_field(FILE* file, const char* cell, int size) {
 
 int saved_notes_write(FILE* file, const Notes* notas) {
     bool failed = false;
-    for (int ins = 0; ins < notas->indN && ins < MAX_NOTES; ins++) {
+    for (int ins = 0; ins < notas->indN; ins++) {
         failed |= write_field(file, notas->TitNot[ins], NAME_CELL) != DONE;
         failed |= write_field(file, notas->hora[ins], TIME_CELL) != DONE;
         failed |= write_field(file, notas->descr[ins], DESC_CELL) != DONE;
