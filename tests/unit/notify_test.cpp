@@ -49,6 +49,7 @@ TEST(Notify, ShowsEachDueNoteOnceAndEndsAfterTheWaitThatFollowsAnAcknowledgedBox
         // clang-format off
         {"14:29:50", {"14:30"}, {}, {"A|a"}, 3},
         {"09:05:00", {"9:05"}, {}, {}, 100},
+        {"23:59:00", {"9:05"}, {}, {}, 100},  // no time is never the last minute either
         {"09:29:00", {"1/:29", "09:3/"}, {}, {}, 100},
         {"14:30:00", {"14.30", "14:30 x"}, {}, {}, 100},
         // The clock's own bounds: 00:00 comes due; 24:30 and 14:60 are no times.
