@@ -2,7 +2,6 @@
 // terminal's colours and clearing, termios for the single key press, poll
 // for the timed wait, signals for putting the terminal back, and child
 // processes for printing and for the desktop's warning box.
-#include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pwd.h>
@@ -223,7 +222,7 @@ static pid_t start_program(char* const argv[], FILE* errors) {
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setsigmask(&attributes, &before);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-    pid_t pid = 0;
+    pid_t pid;
     if (posix_spawnp(&pid, argv[0], &actions, &attributes, argv, environ) != 0) pid = 0;
     running_child = pid;
     sigprocmask(SIG_SETMASK, &before, nullptr);
@@ -240,7 +239,7 @@ static int finish_program(pid_t pid) {
     waitid(P_PID, (id_t)pid, &ended, WEXITED | WNOWAIT);
     running_child = 0;
     // It has ended already: reaping it cannot wait or be interrupted.
-    int how = 0;
+    int how;
     if (waitpid(pid, &how, 0) != pid) return CALL_FAILED;
     return WIFEXITED(how) ? WEXITSTATUS(how) : CALL_FAILED;
 }
@@ -324,9 +323,9 @@ static int posix_wait(int ms, FILE* in) {
     nfds_t listening = 1;
     const long long end = now_ms() + ms;
     for (long long left = ms; left > 0; left = end - now_ms()) {
-        int ready = poll(&p, listening, (int)left);
-        if (ready < 0 && errno != EINTR) listening = 0;
-        if (ready <= 0) continue;
+        // Polling one descriptor fails only when a signal interrupts it or
+        // the kernel is short of memory for a moment: either way, again.
+        if (poll(&p, listening, (int)left) <= 0) continue;
         // Something to read, or the other end is gone: one character tells.
         int c = getc(in);
         if (c == EOF) return INPUT_END;

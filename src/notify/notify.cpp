@@ -21,6 +21,9 @@ struct Watch {
 
 enum : long long { NO_MINUTE = -1 };
 
+// What the readers of a note's time give for text that is not one.
+enum { NOT_A_TIME = -1 };
+
 // The desktop's box when one can be shown, else the one drawn in the console,
 // so a due note is always seen.
 static int show_box(const char* text, const char* caption, FILE* in, FILE* out,
@@ -45,19 +48,20 @@ static bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// The number written with the two digits at `d`, or -1.
+// The number written with the two digits at `d`, or NOT_A_TIME.
 static int two_digits(const char* d) {
-    if (!is_digit(d[0]) || !is_digit(d[1])) return -1;
+    if (!is_digit(d[0]) || !is_digit(d[1])) return NOT_A_TIME;
     return (d[0] - '0') * 10 + (d[1] - '0');
 }
 
 // The minute of the day of a note's time, when it is written exactly in the
-// clock's form "HH:MM"; -1 otherwise, so "9:05" or "14:30 x" never come due.
+// clock's form "HH:MM"; NOT_A_TIME otherwise, so "9:05" or "14:30 x" never
+// come due.
 static int note_minute(const char* hora) {
-    if (strlen(hora) != sizeof "HH:MM" - 1 || hora[2] != ':') return -1;
+    if (strlen(hora) != sizeof "HH:MM" - 1 || hora[2] != ':') return NOT_A_TIME;
     int hours = two_digits(hora);
     int minutes = two_digits(hora + 3);
-    if (hours < 0 || hours >= 24 || minutes < 0 || minutes >= MINUTES_PER_HOUR) return -1;
+    if (hours < 0 || hours >= 24 || minutes < 0 || minutes >= MINUTES_PER_HOUR) return NOT_A_TIME;
     return hours * MINUTES_PER_HOUR + minutes;
 }
 
