@@ -35,9 +35,11 @@ mv "$out/linux/kelvra_${version}_amd64.deb" "$out/"
 # Windows: kelvra.exe, its icon, and the Spanish manual as a page of text
 # for Notepad (UTF-8 with its mark, CR LF). Files in the installer and the
 # zip carry the commit's time.
-BUILD_WINDOWS=$out/windows JOBS=$jobs bash tools/windows-build.sh > /dev/null
+# kelvra.exe is the one `make windows` builds (build-windows), its flags the
+# release's.
+JOBS=$jobs bash tools/windows-build.sh > /dev/null
 files=$out/manual
-cp "$out/windows/kelvra.exe" resources/kelvra.ico "$files/"
+cp build-windows/kelvra.exe resources/kelvra.ico "$files/"
 { printf '\xef\xbb\xbf'; groff -man -Tutf8 -P-cbou man/es/kelvra.1 | sed 's/$/\r/'; } > "$files/kelvra.txt"
 chmod 0644 "$files"/*
 touch -d "@$SOURCE_DATE_EPOCH" "$files"/*
