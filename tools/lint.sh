@@ -72,7 +72,7 @@ for f in $sources; do
     tidy_one $((n += 1)) "$f" -p "$build"
 done
 if [ -f src/console/console_windows.cpp ]; then
-    mingw=(--target=x86_64-w64-mingw32 -std=c++17 -I"$root/src")
+    mingw=(--target=x86_64-w64-mingw32 -std=c++20 -I"$root/src")
     if echo '#include <windows.h>' | clang++-14 "${mingw[@]}" -fsyntax-only -x c++ - 2> /dev/null; then
         tidy_one $((n += 1)) src/console/console_windows.cpp -- "${mingw[@]}"
     else
@@ -87,7 +87,7 @@ report clang-tidy "$count"
 
 section "cppcheck ($(cppcheck --version | sed 's/Cppcheck //'))"
 out=$build/cppcheck.txt
-cppcheck --quiet --std=c++17 --language=c++ --enable=warning,style,performance,portability \
+cppcheck --quiet --std=c++20 --language=c++ --enable=warning,style,performance,portability \
     --inline-suppr --suppress=missingIncludeSystem -I src \
     --template='{file}:{line}:{column}: {severity}: {message} [{id}]' src fuzz 2> "$out"
 count=$(grep -cE '^[^ ].*:[0-9]+:[0-9]+: ' "$out")
