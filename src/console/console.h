@@ -98,6 +98,10 @@ struct Console {
     char path_separator;
 };
 
+// 1 on Windows, 0 elsewhere: the program names the keys that end the input
+// and where its manual is as this system has them.
+extern const int console_on_windows;
+
 // The real services of this system.
 const Console* console_system(void);
 

@@ -460,6 +460,8 @@ static const Console kSystem = {
 };
 // clang-format on
 
+const int console_on_windows = 0;
+
 const Console* console_system(void) {
     return &kSystem;
 }

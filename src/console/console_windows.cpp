@@ -574,6 +574,8 @@ static const Console kSystem = {
 };
 // clang-format on
 
+const int console_on_windows = 1;
+
 const Console* console_system(void) {
     return &kSystem;
 }

@@ -11,26 +11,35 @@ static Notes notas;
 enum { USER_TEXT = 256 };
 static char users[USER_TEXT];
 
-// What the command line asks for instead of the menu, on every system alike.
-static const char kVersion[] = "kelvra " KELVRA_VERSION "\n";
+// What the command line asks for instead of the menu. The help names the
+// keys that end the input and the manual the way this system has them.
+static const char kVersion[] = "kelvra " KELVRA_VERSION
+                               "\n"
+                               "Copyright (c) 2026 Kelvra maintainers\n"
+                               "Licencia MIT: puede usarlo, copiarlo y repartirlo libremente.\n";
 static const char kHelp[] =
     "Uso: kelvra [--help | --version]\n"
     "Descripcion: agenda de notas para la consola. Guarda hasta 10 notas\n"
     "(nombre, hora y descripcion) y las maneja desde un menu numerado.\n"
     "Sin argumentos abre el menu; no acepta otros argumentos.\n"
-    "  --help, /?   muestra esta ayuda y termina\n"
-    "  --version    muestra la version y termina\n"
-    "Manual: man kelvra\n";
+    "  -h, --help, /?  muestra esta ayuda y termina\n"
+    "  --version       muestra la version y termina\n";
+static const char* const kHelpForSystem[] = {
+    "Para salir del menu, termine la entrada: Ctrl-D.\n"
+    "Manual: man kelvra\n",
+    "Para salir del menu, termine la entrada: Ctrl-Z y Enter.\n"
+    "Manual: kelvra.txt, en la carpeta de kelvra.exe\n"};
 
-// Answers --version, and --help or /? (the Windows way of asking), when one
+// Answers --version, and -h, --help or /? (the Windows way of asking), when one
 // of them is the only argument, and refuses anything else. Returns the exit
 // status.
 static int answer_arguments(int argc, char** argv, FILE* out, FILE* err) {
     const char* arg = argv[1];
-    bool help = strcmp(arg, "--help") == 0 || strcmp(arg, "/?") == 0;
+    bool help = strcmp(arg, "-h") == 0 || strcmp(arg, "--help") == 0 || strcmp(arg, "/?") == 0;
     bool version = strcmp(arg, "--version") == 0;
     if (argc == 2 && (help || version)) {
         fputs(help ? kHelp : kVersion, out);
+        if (help) fputs(kHelpForSystem[console_on_windows], out);
         return 0;
     }
     // The first argument not understood: after a known option, the next.
