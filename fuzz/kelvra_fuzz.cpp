@@ -4,12 +4,14 @@
 // that is never there (so the console box takes a line), waits that end the
 // watch at once and a printer that takes everything. Files are written in a
 // private working directory emptied after each input. Besides the
-// sanitizers, each run checks what the table promises, that no file grows
-// past what ten full notes can fill, and that the notes a file gives come
-// back unchanged through a save and a second read.
+// sanitizers, each run checks what the table promises (and that a cell cut
+// from valid UTF-8 is valid UTF-8), that no file grows past what ten full
+// notes can fill, and that the notes a file gives come back unchanged
+// through a save and a second read.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -28,6 +30,23 @@ enum { MAX_FILE_BYTES = 2048 + MAX_NOTES * (NAME_CELL + TIME_CELL + DESC_CELL + 
 
 static fs::path base;
 static Console fake;
+static bool input_is_utf8;
+
+// Valid UTF-8 as RFC 3629 has it, written apart from the program's own
+// rules: no stray tail, no overlong form, no surrogate, nothing past
+// U+10FFFF, no character cut short.
+static bool valid_utf8(std::string_view s) {
+    for (size_t k = 0, n = 1; k < s.size(); k += n) {
+        const unsigned char c = s[k], d = k + 1 < s.size() ? s[k + 1] : 0;
+        n = c < 0x80 ? 1 : c < 0xC2 ? 0 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF5 ? 4 : 0;
+        if (n == 0 || k + n > s.size() || (c == 0xE0 && d < 0xA0) || (c == 0xED && d > 0x9F) ||
+            (c == 0xF0 && d < 0x90) || (c == 0xF4 && d > 0x8F))
+            return false;
+        for (size_t i = 1; i < n; i++)
+            if ((s[k + i] & 0xC0) != 0x80) return false;
+    }
+    return true;
+}
 
 // What the table promises: the count within the rows, every cell up to the
 // count terminated and free of line ends, every byte past the count still
@@ -45,6 +64,8 @@ static const char* table_fault(const Notes& t, bool partial_row) {
             if (cell.find('\0') == std::string_view::npos) return "a cell is not terminated";
             if (cell.substr(0, cell.find('\0')).find('\n') != std::string_view::npos)
                 return "a cell holds a line end";
+            if (input_is_utf8 && !valid_utf8(cell.substr(0, cell.find('\0'))))
+                return "a cell cut from valid UTF-8 is not valid UTF-8";
         }
     }
     return nullptr;
@@ -62,6 +83,10 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     setenv("HOME", (base / "home").c_str(), 1);
     unsetenv("USERPROFILE");
     atexit([] { fs::remove_all(base); });
+    // A program that writes without end stops at 8 MiB (SIGXFSZ, which
+    // libFuzzer reports) instead of filling the disk.
+    const struct rlimit file_size = {8 << 20, 8 << 20};
+    FUZZ_CHECK(setrlimit(RLIMIT_FSIZE, &file_size) == 0);
     fake = *console_system();
     fake.local_time = [](struct tm* now) {
         memset(now, 0, sizeof *now);
@@ -127,6 +152,7 @@ static void read_as_a_saved_file(const uint8_t* data, size_t size) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    input_is_utf8 = valid_utf8(std::string_view((const char*)data, size));
     type_at_the_menu(data, size);
     read_as_a_saved_file(data, size);
     return 0;
