@@ -33,17 +33,21 @@ static Console fake;
 static bool input_is_utf8;
 
 // Valid UTF-8 as RFC 3629 has it, written apart from the program's own
-// rules: no stray tail, no overlong form, no surrogate, nothing past
-// U+10FFFF, no character cut short.
+// rules: each character decoded, then refused if cut short, overlong, a
+// surrogate or past U+10FFFF.
 static bool valid_utf8(std::string_view s) {
-    for (size_t k = 0, n = 1; k < s.size(); k += n) {
-        const unsigned char c = s[k], d = k + 1 < s.size() ? s[k + 1] : 0;
-        n = c < 0x80 ? 1 : c < 0xC2 ? 0 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF5 ? 4 : 0;
-        if (n == 0 || k + n > s.size() || (c == 0xE0 && d < 0xA0) || (c == 0xED && d > 0x9F) ||
-            (c == 0xF0 && d < 0x90) || (c == 0xF4 && d > 0x8F))
+    constexpr char32_t least[] = {0, 0x80, 0x800, 0x10000};
+    for (size_t k = 0; k < s.size();) {
+        const unsigned char c = s[k++];
+        const int tails = (c >= 0xC0) + (c >= 0xE0) + (c >= 0xF0);
+        if ((c & 0xC0) == 0x80 || c >= 0xF8 || k + tails > s.size()) return false;
+        char32_t point = c & (0x7F >> tails);
+        for (int i = 0; i < tails; i++, k++) {
+            if ((s[k] & 0xC0) != 0x80) return false;
+            point = point << 6 | (s[k] & 0x3F);
+        }
+        if (point < least[tails] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
             return false;
-        for (size_t i = 1; i < n; i++)
-            if ((s[k + i] & 0xC0) != 0x80) return false;
     }
     return true;
 }
