@@ -16,7 +16,7 @@ fi
 # The toolchain is read on the first configure only; later runs reuse it.
 if [ ! -f "$dir/CMakeCache.txt" ]; then
     cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
-        -DKELVRA_WERROR=ON -DKELVRA_TESTS=OFF > /dev/null
+        -DKELVRA_WERROR=ON > /dev/null
 fi
 cmake --build "$dir" -j "$jobs" --target kelvra
 echo "windows-build: $dir/kelvra.exe"

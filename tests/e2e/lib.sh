@@ -1,13 +1,5 @@
-# Shared by the end-to-end scripts: the clean environment a session runs in,
-# a tally, and the rule that a missing tool fails the check, naming its
-# package.
-
-# clean_env HOME: the environment every session starts from, in env_args.
-clean_env() {
-    env_args=(USERNAME=ana HOME="$1" PATH=/usr/local/bin:/usr/bin:/bin LANG=C TZ=UTC)
-    [ -n "${ASAN_OPTIONS:-}" ] && env_args+=("ASAN_OPTIONS=$ASAN_OPTIONS")
-    [ -n "${UBSAN_OPTIONS:-}" ] && env_args+=("UBSAN_OPTIONS=$UBSAN_OPTIONS")
-}
+# Shared by the end-to-end scripts: a tally, and the rule that a missing
+# tool fails the check, naming its package.
 
 # need TOOL PACKAGE: fails the whole check when TOOL is not installed.
 need() {
