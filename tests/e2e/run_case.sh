@@ -49,36 +49,24 @@ ulimit -f 8192
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 work=$tmp/work home=$tmp/home want=$tmp/want got=$tmp/got
-mkdir -p "$work" "$home" "$tmp/stub" "$want/after" "$got/after"
+mkdir -p "$work" "$home" "$want/after" "$got/after"
 [ -d "$case_dir/before" ] && cp -R "$case_dir/before/." "$work/"
 [ -d "$case_dir/home" ] && cp -R "$case_dir/home/." "$home/" && [ -n "${KELVRA_WINE:-}" ] &&
     ln -s "$home" "$tmp/ana" && mv -T "$tmp/ana" "$KELVRA_WINE/drive_c/users/ana"
+cp "$case_dir/stdin" "$tmp/stdin" 2> /dev/null || : > "$tmp/stdin"
 
 env_args=(USERNAME=ana HOME="$home" PATH=/usr/local/bin:/usr/bin:/bin LANG=C TZ=UTC)
-[ -n "${ASAN_OPTIONS:-}" ] && env_args+=("ASAN_OPTIONS=$ASAN_OPTIONS")
-[ -n "${UBSAN_OPTIONS:-}" ] && env_args+=("UBSAN_OPTIONS=$UBSAN_OPTIONS")
-if [ -d "$case_dir/stub" ]; then
-    cp "$case_dir/stub/"* "$tmp/stub/" && chmod +x "$tmp/stub/"*
-    env_args+=(PATH="$tmp/stub:/usr/local/bin:/usr/bin:/bin")
-fi
-extra=()
-[ -f "$case_dir/env" ] && mapfile -t extra < "$case_dir/env"
-wrap=()
-[ -f "$case_dir/wrap" ] && eval "wrap=($(cat "$case_dir/wrap"))"
+for v in ASAN_OPTIONS UBSAN_OPTIONS; do [ -n "${!v:-}" ] && env_args+=("$v=${!v}"); done
+[ -d "$case_dir/stub" ] && env_args+=(PATH="$case_dir/stub:/usr/local/bin:/usr/bin:/bin")
+mapfile -t extra < <(cat "$case_dir/env" 2> /dev/null)
+eval "wrap=($(cat "$case_dir/wrap" 2> /dev/null))"
 [ -f "$case_dir/terminal" ] && wrap=(python3 "$e2e/terminal.py" "$case_dir/terminal")
 [ ${#wrap[@]} -gt 0 ] && need "${wrap[0]}" "${wrap[0]##*/}"
-runner=()
-[ -n "${KELVRA_WINE:-}" ] && runner=(env WINEPREFIX="$KELVRA_WINE" WINEDEBUG=-all USER=ana /usr/lib/wine/wine64)
-
-input=$case_dir/stdin
-[ -f "$input" ] || input=/dev/null
-if [ -f "$case_dir/setup" ]; then
-    (cd "$work" && IN=$tmp/stdin HOME_DIR=$home BIN=$bin . "$case_dir/setup") || exit 1
-    [ -f "$tmp/stdin" ] && input=$tmp/stdin
-fi
+runner=(${KELVRA_WINE:+env WINEPREFIX=$KELVRA_WINE WINEDEBUG=-all USER=ana /usr/lib/wine/wine64})
+[ -f "$case_dir/setup" ] && { (cd "$work" && IN=$tmp/stdin HOME_DIR=$home BIN=$bin . "$case_dir/setup") || exit 1; }
 touch "$tmp/start"
 (cd "$work" && timeout 60 env -i "${env_args[@]}" env "${extra[@]//@HOME@/$home}" "${wrap[@]}" \
-    "${runner[@]}" "$bin" < "$input" > "$tmp/out" 2> "$tmp/err")
+    "${runner[@]}" "$bin" < "$tmp/stdin" > "$tmp/out" 2> "$tmp/err")
 status=$?
 
 # What the session did, as the case would hold it.
@@ -89,9 +77,8 @@ cp "$tmp/out" "$got/stdout"
 find "$got" -type f -exec sed -i -E -e "s#$home#@HOME@#g" -e "s#$work#@WORK@#g" \
     -e 's#[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}#DD/MM/YY HH:MM:SS#g' {} +
 if [ "${KELVRA_BLESS:-0}" = 1 ]; then
-    rm -rf "$case_dir/after" "$case_dir/stderr" "$case_dir/status"
-    cp -R "$got/." "$case_dir/" && diff -r "$case_dir/before" "$case_dir/after" > /dev/null 2>&1 &&
-        rm -r "$case_dir/after"
+    rm -rf "$case_dir/after" "$case_dir/stderr" "$case_dir/status" && cp -R "$got/." "$case_dir/"
+    diff -r "$case_dir/before" "$case_dir/after" > /dev/null 2>&1 && rm -r "$case_dir/after"
     rmdir "$case_dir/after" 2> /dev/null
     exit 0
 fi
@@ -99,9 +86,7 @@ fi
 
 # What the case wants; under Wine with CR LF in the output and in what the
 # program wrote (what it left as it was compares as it is).
-expected=$case_dir/after
-[ -d "$expected" ] || expected=$case_dir/before
-[ -d "$expected" ] && cp -R "$expected/." "$want/after/"
+for d in after before; do [ -d "$case_dir/$d" ] && cp -R "$case_dir/$d/." "$want/after/" && break; done
 for f in stdout stderr status; do [ -f "$case_dir/$f" ] && cp "$case_dir/$f" "$want/"; done
 if [ -n "${KELVRA_WINE:-}" ]; then
     [ -d "$case_dir/windows" ] && cp -R "$case_dir/windows/." "$want/"
@@ -111,8 +96,7 @@ if [ -n "${KELVRA_WINE:-}" ]; then
 fi
 
 fail=0
-if [ -f "$case_dir/check" ] && ! (cd "$work" && OUT=$tmp/out HOME_DIR=$home bash -e "$case_dir/check"); then
-    echo "check failed"; fail=1
-fi
+[ -f "$case_dir/check" ] && ! (cd "$work" && OUT=$tmp/out HOME_DIR=$home bash -e "$case_dir/check") &&
+    echo "check failed" && fail=1
 (cd "$tmp" && diff -r -a want got) > "$tmp/diff" || { cat -A "$tmp/diff" | head -60; fail=1; }
 exit $fail

@@ -7,8 +7,8 @@
 #   send B        type B; @PROG@ in it stands for the program's command line
 #   expect B      wait up to 5 s for B in the new output
 #   within S      the next expect must be met S seconds after the last send
-#   lacks B       B is not in the new output
-#   sees B        B is in the whole output so far; never B: it is not
+#   lacks B       B is not in the new output; never B: nor in the whole
+#                 output so far
 #   startswith B  the whole output starts with B; endswith B: it ends so
 #   sleep S       wait S seconds, reading the output
 #   mode raw      the terminal echoes nothing and hands over every key at once
@@ -44,16 +44,14 @@ def read(until, deadline):  # takes in the output until until() holds or the tim
 
 def ended():
     global status
-    if status is None:
-        done, code = os.waitpid(pid, os.WNOHANG)
-        status = os.waitstatus_to_exitcode(code) if done else None
+    if status is None and (child := os.waitpid(pid, os.WNOHANG))[0]:
+        status = os.waitstatus_to_exitcode(child[1])
     return status is not None
 
 
 modes = {"raw": 0, "cooked": termios.ICANON | termios.ECHO}
 checks = {
-    "expect": lambda b: b in out[mark:], "lacks": lambda b: b not in out[mark:],
-    "sees": lambda b: b in out, "never": lambda b: b not in out,
+    "expect": lambda b: b in out[mark:], "lacks": lambda b: b not in out[mark:], "never": lambda b: b not in out,
     "startswith": lambda b: out.startswith(b), "endswith": lambda b: out.endswith(b),
     "mode": lambda b: termios.tcgetattr(fd)[3] & modes["cooked"] == modes[b.decode()],
     "status": lambda b: status == (-signal.Signals[b.decode()] if b[:3] == b"SIG" else int(b)),
