@@ -8,6 +8,7 @@
 // from valid UTF-8 is valid UTF-8), that no file grows past what ten full
 // notes can fill, and that the notes a file gives come back unchanged
 // through a save and a second read.
+#include <iconv.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <string_view>
 
 #include "main/menu.h"
@@ -32,24 +34,17 @@ static fs::path base;
 static Console fake;
 static bool input_is_utf8;
 
-// Valid UTF-8 as RFC 3629 has it, written apart from the program's own
-// rules: each character decoded, then refused if cut short, overlong, a
-// surrogate or past U+10FFFF.
+// Valid UTF-8 as RFC 3629 has it, told apart from the program's own rules
+// by the C library's decoder: nothing cut short, overlong, a surrogate or
+// past U+10FFFF.
 static bool valid_utf8(std::string_view s) {
-    constexpr char32_t least[] = {0, 0x80, 0x800, 0x10000};
-    for (size_t k = 0; k < s.size();) {
-        const unsigned char c = s[k++];
-        const int tails = (c >= 0xC0) + (c >= 0xE0) + (c >= 0xF0);
-        if ((c & 0xC0) == 0x80 || c >= 0xF8 || k + tails > s.size()) return false;
-        char32_t point = c & (0x7F >> tails);
-        for (int i = 0; i < tails; i++, k++) {
-            if ((s[k] & 0xC0) != 0x80) return false;
-            point = point << 6 | (s[k] & 0x3F);
-        }
-        if (point < least[tails] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
-            return false;
-    }
-    return true;
+    static iconv_t const decode = iconv_open("UTF-32LE", "UTF-8");
+    std::string in(s);
+    std::string out(4 * s.size() + 4, '\0');
+    char* at[] = {in.data(), out.data()};
+    size_t left[] = {in.size(), out.size()};
+    return iconv(decode, &at[0], &left[0], &at[1], &left[1]) == 0 &&
+           iconv(decode, nullptr, nullptr, nullptr, nullptr) == 0;
 }
 
 // What the table promises: the count within the rows, every cell up to the
