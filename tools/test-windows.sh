@@ -16,10 +16,9 @@ cd "$(dirname "$0")/.."
 . tests/e2e/lib.sh
 exe=$PWD/build-windows/kelvra.exe probe=$PWD/build-windows/probe.exe
 bash tools/windows-build.sh > /dev/null || exit 1
-x86_64-w64-mingw32-g++ -municode -O2 -Wall -Wextra -Werror -static -o "$probe" tests/windows/probe.cpp \
+x86_64-w64-mingw32-g++ -O2 -Wall -Wextra -Werror -static -o "$probe" tests/windows/probe.cpp \
     -luser32 || exit 1
-need Xvfb xvfb
-need tmux tmux
+for t in Xvfb:xvfb tmux:tmux; do need "${t%%:*}" "${t#*:}"; done
 
 echo "test-windows: the case folders"
 ctest --test-dir build-windows -j "${JOBS:-4}" --no-tests=error --output-on-failure | grep -v '^ *Start ' &&
@@ -63,7 +62,7 @@ display=DISPLAY=:$(cat "$scratch/display")
 run "$scratch/warm" '' "$display"
 while [ "$(date -u +%S)" -ge 50 ]; do sleep 1; done  # the note's minute must not turn
 run "$scratch/box" "$(printf '1\nReunión con Begoña\n%s\n¿chocolate o fresa? ñandú\n\n2\n\n' "$(date -u +%H:%M)")" "$display" &
-box=$(timeout 90 env -i WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all PATH=/usr/bin:/bin "$display" "$wine" "$probe" box | tr -d '\r')
+box=$(timeout 90 env -i WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all PATH=/usr/bin:/bin "$display" "$wine" "$probe" | tr -d '\r')
 wait $!
 [ "$box" = $'Reunión con Begoña\n¿chocolate o fresa? ñandú' ] && ok "MessageBoxW shows the note with its accents, and OK ends it" ||
     fail "MessageBoxW read back: $(printf '%s' "$box" | cat -A)"

@@ -8,9 +8,7 @@
 set -u
 . "$(dirname "$0")/lib.sh"
 build=$(cd "$(dirname "$1")" && pwd)
-need groff groff-base
-need man man-db
-need desktop-file-validate desktop-file-utils
+for t in groff:groff-base man:man-db desktop-file-validate:desktop-file-utils; do need "${t%%:*}" "${t#*:}"; done
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 p=$tmp/prefix

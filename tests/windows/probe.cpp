@@ -1,39 +1,29 @@
 // Test helper for tools/test-windows.sh, cross-built beside kelvra.exe, that
-// reads back what a Windows user sees, as UTF-8 lines on standard output:
-//   probe box   waits up to 60 s for a message box, writes its caption and
-//               its text, then presses its OK button
-// Exits 1 when there is nothing to read.
-#include <stdio.h>
+// reads back what a Windows user sees: waits up to 60 s for a message box,
+// writes its caption and its text as UTF-8 lines on standard output, then
+// presses its OK button. Exits 1 when no box came.
 #include <windows.h>
 
-static void write_utf8_line(const wchar_t* text) {
-    char bytes[4096];
-    int len = WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof bytes - 1, NULL, NULL);
-    if (len <= 0) len = 1;
-    bytes[len - 1] = '\n';
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes, (DWORD)len, &written, NULL);
-}
-
-static int read_box(void) {
+int main() {
     for (int tries = 0; tries < 600; tries++, Sleep(100)) {
         // #32770 is the class of dialog boxes, message boxes among them. A
         // box is read once it is up: while it is being made its texts may
         // still be empty.
         HWND box = FindWindowW(L"#32770", NULL);
-        wchar_t caption[1024], text[1024];
-        if (box == NULL || !IsWindowVisible(box) || GetWindowTextW(box, caption, 1024) <= 0)
+        wchar_t texts[2][1024];
+        if (box == NULL || !IsWindowVisible(box) || GetWindowTextW(box, texts[0], 1024) <= 0)
             continue;
-        GetDlgItemTextW(box, 0xFFFF, text, 1024);  // the static control of a box's text
-        write_utf8_line(caption);
-        write_utf8_line(text);
+        GetDlgItemTextW(box, 0xFFFF, texts[1], 1024);  // the static control of a box's text
+        for (const wchar_t* text : texts) {
+            char bytes[4096];
+            const int len =
+                WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof bytes, NULL, NULL);
+            bytes[len > 0 ? len - 1 : 0] = '\n';
+            DWORD written = 0;
+            WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes, len > 0 ? len : 1, &written, NULL);
+        }
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(box, IDOK));
         return 0;
     }
     return 1;
-}
-
-int wmain(int argc, wchar_t** argv) {
-    if (argc == 2 && lstrcmpW(argv[1], L"box") == 0) return read_box();
-    return 2;
 }
