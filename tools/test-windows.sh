@@ -5,12 +5,13 @@
 #      tests (wine.<case>, in parallel, in one Wine prefix): all but those
 #      with a `linux-only` file, wanting CR LF in the output and in the files
 #      written; the saved_load_* cases load saves from one system on the
-#      other and from an earlier build, in code page 850;
-#   2. saves from two programs side by side while a third loads;
-#   3. reads the warning box back from MessageBoxW on Xvfb;
-#   4. drives it at a console under tmux: clearing, yellow, one key, Enter
+#      other and from an earlier build, in code page 850, and
+#      save_side_by_side_while_another_loads saves from two programs at
+#      once while a third loads;
+#   2. reads the warning box back from MessageBoxW on Xvfb;
+#   3. drives it at a console under tmux: clearing, yellow, one key, Enter
 #      leaving the watch, accents typed and shown.
-# 2 to 4 run in the cases' prefix, writing files of up to 8 MiB.
+# 2 and 3 run in the cases' prefix, writing files of up to 8 MiB.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 . tests/e2e/lib.sh
@@ -31,38 +32,18 @@ wine=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver xvfb_pid=""
 trap 'tmux -L kelvra-$$ kill-server 2> /dev/null; [ -n "$xvfb_pid" ] && kill $xvfb_pid; "$wineserver" -k; rm -rf "$scratch"' EXIT
 server() { "$wineserver" -k; "$wineserver" -w; "$wineserver" -p; }
 on_wine=(env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all USER=ana "$wine")
-# run FOLDER INPUT [NAME=VALUE...]: one session of kelvra.exe in FOLDER.
-run() {
-    local dir=$1 input=$2
-    shift 2
-    mkdir -p "$dir"
-    (cd "$dir" && printf '%s' "$input" | timeout 120 env -i PATH=/usr/bin:/bin LANG=C TZ=UTC "$@" "${on_wine[@]}" "$exe") \
-        > "$dir/out" 2>&1
-}
-
-echo "test-windows: two saving side by side while a third loads"
-side=$scratch/side && mkdir -p "$side" && printf 'Z-\r\n09:00-\r\nZ-\r\n' > "$side/NotasGuardadas.txt"
-for who in A B L; do
-    { [ $who = L ] && printf '6\n\n%.0s' $(seq 60) || { printf '1\n%s\n10:00\n%s\n\n' $who $who; printf '7\n\n%.0s' $(seq 60); }; } |
-        (cd "$side" && timeout 120 env -i PATH=/usr/bin:/bin LANG=C TZ=UTC "${on_wine[@]}" "$exe" > $who.out 2>&1) &
-done
-wait
-saves=$(cat "$side"/[AB].out | grep -c 'Notas guardadas correctamente')
-[ "$saves" = 120 ] && { cmp -s "$side/NotasGuardadas.txt" <(printf 'A-\r\n10:00-\r\nA-\r\n') ||
-    cmp -s "$side/NotasGuardadas.txt" <(printf 'B-\r\n10:00-\r\nB-\r\n'); } &&
-    ok "120 saves of two programs side by side all done, the last one whole" || fail "side by side: $saves of 120 saves done"
 
 echo "test-windows: the warning box"
-Xvfb -displayfd 3 -nolisten tcp 3> "$scratch/display" 2> /dev/null &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$scratch/display" ] && break; sleep 0.2; done
+exec 3< <(Xvfb -displayfd 1 -nolisten tcp 2> /dev/null & echo $!)
+read -r xvfb_pid <&3 && read -t 10 -r display <&3
 # Wine's desktop takes the display of its server's first program.
 server
-display=DISPLAY=:$(cat "$scratch/display")
-run "$scratch/warm" '' "$display"
+on_display=(env -i PATH=/usr/bin:/bin LANG=C TZ=UTC DISPLAY=:$display "${on_wine[@]}")
+"${on_display[@]}" "$exe" < /dev/null > /dev/null 2>&1
 while [ "$(date -u +%S)" -ge 50 ]; do sleep 1; done  # the note's minute must not turn
-run "$scratch/box" "$(printf '1\nReunión con Begoña\n%s\n¿chocolate o fresa? ñandú\n\n2\n\n' "$(date -u +%H:%M)")" "$display" &
-box=$(timeout 90 env -i WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all PATH=/usr/bin:/bin "$display" "$wine" "$probe" | tr -d '\r')
+printf '1\nReunión con Begoña\n%s\n¿chocolate o fresa? ñandú\n\n2\n\n' "$(date -u +%H:%M)" |
+    (cd "$scratch" && timeout 120 "${on_display[@]}" "$exe" > box.out 2>&1) &
+box=$(timeout 90 "${on_display[@]}" "$probe" | tr -d '\r')
 wait $!
 [ "$box" = $'Reunión con Begoña\n¿chocolate o fresa? ñandú' ] && ok "MessageBoxW shows the note with its accents, and OK ends it" ||
     fail "MessageBoxW read back: $(printf '%s' "$box" | cat -A)"
