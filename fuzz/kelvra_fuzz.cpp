@@ -151,7 +151,7 @@ static void read_as_a_saved_file(const uint8_t* data, size_t size) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    input_is_utf8 = valid_utf8(std::string_view((const char*)data, size));
+    input_is_utf8 = valid_utf8(std::string_view(reinterpret_cast<const char*>(data), size));
     type_at_the_menu(data, size);
     read_as_a_saved_file(data, size);
     return 0;
