@@ -35,7 +35,9 @@
 #            under Wine
 # Timestamps (DD/MM/YY HH:MM:SS) read as such, the user's folder as @HOME@
 # and the working directory as @WORK@, in the output and in the files.
-# A session may take 60 s and write files of up to 8 MiB.
+# The session may take 60 s and write files of up to 8 MiB (ulimit -f: a
+# program that writes without end gets SIGXFSZ and fails its case). A
+# failed case lists what differs, then the first lines of the differences.
 # KELVRA_WINE=PREFIX runs the program under Wine in that prefix (whose user
 # folder becomes the case's home/, when it has one), and wants CR LF line
 # ends in the output and in every file the program wrote. KELVRA_BLESS=1
@@ -45,7 +47,6 @@
 set -u
 e2e=$(realpath "$(dirname "$0")") bin=$(realpath "$1") case_dir=$(realpath "$2")
 . "$e2e/lib.sh"
-ulimit -f 8192
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 work=$tmp/work home=$tmp/home want=$tmp/want got=$tmp/got
@@ -65,7 +66,7 @@ eval "wrap=($(cat "$case_dir/wrap" 2> /dev/null))"
 runner=(${KELVRA_WINE:+env WINEPREFIX=$KELVRA_WINE WINEDEBUG=-all USER=ana /usr/lib/wine/wine64})
 [ -f "$case_dir/setup" ] && { (cd "$work" && IN=$tmp/stdin HOME_DIR=$home BIN=$bin . "$case_dir/setup") || exit 1; }
 touch "$tmp/start"
-(cd "$work" && timeout 60 env -i "${env_args[@]}" env "${extra[@]//@HOME@/$home}" "${wrap[@]}" \
+(cd "$work" && ulimit -f 8192 && timeout 60 env -i "${env_args[@]}" env "${extra[@]//@HOME@/$home}" "${wrap[@]}" \
     "${runner[@]}" "$bin" < "$tmp/stdin" > "$tmp/out" 2> "$tmp/err")
 status=$?
 
@@ -98,5 +99,6 @@ fi
 fail=0
 [ -f "$case_dir/check" ] && ! (cd "$work" && OUT=$tmp/out HOME_DIR=$home bash -e "$case_dir/check") &&
     echo "check failed" && fail=1
-(cd "$tmp" && diff -r -a want got) > "$tmp/diff" || { cat -A "$tmp/diff" | head -60; fail=1; }
-exit $fail
+cd "$tmp" && diff -r -q want got && exit $fail
+diff -r -a want got | cat -A | head -60
+exit 1
