@@ -6,8 +6,7 @@ need() {
     command -v "$1" > /dev/null || { echo "missing: $1 is not installed (Debian: $2)"; exit 1; }
 }
 
-passed=0
-failed=0
+passed=0 failed=0
 ok() { passed=$((passed + 1)); echo "ok    $*"; }
 fail() { failed=$((failed + 1)); echo "FAIL  $*"; }
 # The closing line, and the status of the whole check.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Wine prefix the Windows cases share, made ready before them (ctest's
 # fixture wine): made once (wineboot, some 10 s) or kept from an earlier run,
-# its server started afresh for the user ana and kept up 30 s past its last
+# its server (every one of them for the user ana) kept up 30 s past its last
 # program, and one first program run, which sets up what the rest share and
 # has been seen to crash in Wine itself. The user folder C:\users\ana is
 # left a link to nowhere, which a case with a home/ folder points at its own
@@ -18,8 +18,6 @@ if ! locale -a | grep -qiE '^es_ES\.utf-?8$'; then
         { echo "missing: the es_ES.UTF-8 locale (Debian: locales; then locale-gen as root)"; exit 1; }
 fi
 export WINEPREFIX=$1 WINEDEBUG=-all USER=ana
-/usr/lib/wine/wineserver -k 2> /dev/null
-/usr/lib/wine/wineserver -w
 if [ ! -d "$1/drive_c/users" ]; then
     # Mono and Gecko are not wanted (and could not be fetched anyway).
     HOME=$1 WINEDLLOVERRIDES="mscoree,mshtml=" timeout 600 /usr/lib/wine/wine64 wineboot -i > "$1.log" 2>&1 ||
