@@ -50,6 +50,17 @@ int utf8_copy(char* cell, size_t size, const char* src) {
     return whole;
 }
 
+// The lead byte's marker, then six bits a tail byte.
+size_t utf8_encode(unsigned long code, char* out) {
+    static const unsigned long kLast[] = {0x7F, 0x7FF, 0xFFFF};
+    static const unsigned char kMarker[] = {0x00, 0xC0, 0xE0, 0xF0};
+    size_t len = 1;
+    while (len < 4 && code > kLast[len - 1]) len++;
+    for (size_t k = len - 1; k > 0; k--, code >>= 6) out[k] = (char)(TAIL | (code & 0x3F));
+    out[0] = (char)(kMarker[len - 1] | code);
+    return len;
+}
+
 size_t utf8_columns(const char* text, size_t len) {
     size_t cols = 0;
     for (size_t k = 0; k < len; k++) cols += !utf8_is_tail((unsigned char)text[k]);

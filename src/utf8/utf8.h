@@ -24,6 +24,10 @@ size_t utf8_whole(const char* text, size_t len);
 // whole one. Returns nonzero when all of `src` fit.
 int utf8_copy(char* cell, size_t size, const char* src);
 
+// Writes the UTF-8 form of the code point `code` (at most U+10FFFF) to
+// `out`, which has room for 4 bytes. Returns how many it took, 1 to 4.
+size_t utf8_encode(unsigned long code, char* out);
+
 // Terminal columns of the first `len` bytes of `text`: one for each byte
 // that is not a tail byte.
 size_t utf8_columns(const char* text, size_t len);
