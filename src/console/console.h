@@ -94,28 +94,23 @@ void console_unread_byte(int c, FILE* in);
 // Creates a new file of its own beside `beside`, named `beside` and a unique
 // ending, exclusively and without following links, and opens it for writing
 // in text mode. It gets the permission bits of `beside` when that is a
-// regular file, else the usual ones of a new file. Writes its name into
-// `path`; until console_replace_file or console_drop_temp_file, a signal
-// that ends the program removes it. Returns the open file, or null when
-// none could be created (then no file was left behind).
-FILE* console_create_temp_file(const char* beside, char* path, size_t size);
+// regular file, else the usual ones of a new file. Until
+// console_replace_file, a signal that ends the program removes it. Returns
+// the open file, or null when none could be created (then no file was left
+// behind).
+FILE* console_create_temp_file(const char* beside);
 
-// Removes the file console_create_temp_file made, once it is closed.
-void console_drop_temp_file(const char* path);
+// Closes the file console_create_temp_file opened and, when `written` is
+// DONE, pushes it to the disk and puts it in place of `to` (a name in the
+// working directory) in one step, then asks the disk to keep the change.
+// Returns DONE once `to` is the new file; otherwise the new file is removed
+// and `to` is untouched: CALL_FAILED.
+int console_replace_file(FILE* file, const char* to, int written);
 
 // Opens the regular file `path` for reading in binary mode, without ever
 // waiting on it. Returns DONE with the open file in `*file`, NOT_A_FILE when
 // `path` names anything else, or CALL_FAILED when it cannot be opened.
 int console_open_file(const char* path, FILE** file);
-
-// Pushes a written file's data to the disk. Returns DONE, or CALL_FAILED.
-int console_sync_file(FILE* file);
-
-// Puts the closed file `from` in place of `to`, both names in the working
-// directory, in one step, replacing any existing `to`, then asks the disk to
-// keep the change. Returns DONE once `to` is the new file, or CALL_FAILED
-// when `to` is untouched.
-int console_replace_file(const char* from, const char* to);
 
 // Writes the environment variable `name` into `value` as UTF-8, cut to
 // `size` - 1 bytes at a whole character; empty when it is unset. Returns

@@ -29,8 +29,7 @@ extern char** environ;  // NOLINT(readability-redundant-declaration)
 enum { AS_FOUND, LINE_MODE, KEY_MODE };
 static struct termios modes[3];
 static volatile sig_atomic_t mode_in_use = AS_FOUND;
-static volatile sig_atomic_t colour_changed = false;
-static const char* volatile colour_code = nullptr;
+static const char* volatile colour_in_use = nullptr;  // null while none was set
 // The program run_program started, while it runs, so a signal that ends the
 // program ends it too instead of leaving its window behind.
 static volatile sig_atomic_t running_child = 0;
@@ -59,10 +58,10 @@ static void set_mode(int mode) {
 // left to come after the reset.
 void console_restore(void) {
     if (mode_in_use != AS_FOUND) set_mode(AS_FOUND);
-    if (colour_changed) {
+    if (colour_in_use != nullptr) {
         ssize_t ignored = write(STDOUT_FILENO, kResetColour, sizeof kResetColour - 1);
         (void)ignored;
-        colour_changed = false;
+        colour_in_use = nullptr;
     }
 }
 
@@ -72,40 +71,38 @@ static void on_signal(int sig) {
     console_restore();
     if (temp_pending) unlink(pending_temp);
     if (running_child > 0) kill((pid_t)running_child, SIGTERM);
-    signal(sig, SIG_DFL);
     raise(sig);
 }
 
-static void handle(int sig, void (*handler)(int)) {
-    struct sigaction sa {};  // no signal held while a handler runs
+// Each handler puts the signal's own action back as it starts, so raising
+// the signal again does what it would have done. A read or a wait
+// interrupted by a stop goes on once the program is continued, without an
+// error to handle.
+static void handle(int sig, void (*handler)(int), int flags) {
+    struct sigaction sa {};  // no other signal held while a handler runs
     sa.sa_handler = handler;
-    // A read or a wait interrupted by a stop goes on once the program is
-    // continued, without an error to handle.
-    sa.sa_flags = SA_RESTART;
+    sa.sa_flags = SA_RESTART | SA_RESETHAND | flags;
     sigaction(sig, &sa, nullptr);
 }
+
+// Ctrl-Z stops at once, inside its handler.
+enum { STOP_FLAGS = SA_NODEFER };
 
 // Ctrl-Z: give the shell back its terminal as it was, stop, and once
 // continued set up again what was in use, so a key-wait in progress still
 // takes one key unechoed.
 static void on_stop(int sig) {
     const int mode = mode_in_use;
-    const int was_coloured = colour_changed;
+    const char* colour = colour_in_use;
     console_restore();
-    signal(sig, SIG_DFL);
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, sig);
-    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
     raise(sig);
     // Continued.
-    handle(sig, on_stop);
+    handle(sig, on_stop, STOP_FLAGS);
     if (mode != AS_FOUND) set_mode(mode);
-    // colour_code is set before colour_changed ever is.
-    if (was_coloured) {
-        ssize_t ignored = write(STDOUT_FILENO, colour_code, strlen(colour_code));
+    if (colour != nullptr) {
+        ssize_t ignored = write(STDOUT_FILENO, colour, strlen(colour));
         (void)ignored;
-        colour_changed = true;
+        colour_in_use = colour;
     }
 }
 
@@ -119,9 +116,10 @@ static void ending_signals(sigset_t* set) {
 
 // A signal ignored when the program starts (nohup, a shell's background
 // job) stays ignored, as whoever started it asked.
-static void handle_unless_ignored(int sig, void (*handler)(int)) {
+static void handle_unless_ignored(int sig, void (*handler)(int), int flags) {
     struct sigaction was;
-    if (sigaction(sig, nullptr, &was) == 0 && was.sa_handler != SIG_IGN) handle(sig, handler);
+    if (sigaction(sig, nullptr, &was) == 0 && was.sa_handler != SIG_IGN)
+        handle(sig, handler, flags);
 }
 
 // A program that crashed may have left the terminal unechoed, or handing
@@ -140,8 +138,8 @@ void console_start(void) {
         set_mode(LINE_MODE);
     }
     atexit(console_restore);
-    for (int sig : kEndingSignals) handle_unless_ignored(sig, on_signal);
-    handle_unless_ignored(SIGTSTP, on_stop);
+    for (int sig : kEndingSignals) handle_unless_ignored(sig, on_signal, 0);
+    handle_unless_ignored(SIGTSTP, on_stop, STOP_FLAGS);
 }
 
 int console_write(FILE* out, const char* text, size_t len) {
@@ -158,9 +156,9 @@ void console_clear(FILE* out) {
 }
 
 void console_set_colour(FILE* out, int scheme) {
-    colour_code = scheme == CONSOLE_YELLOW ? "\033[0;33;40m" : "\033[0;31;40m";
-    console_write(out, colour_code, strlen(colour_code));
-    colour_changed = true;
+    const char* colour = scheme == CONSOLE_YELLOW ? "\033[0;33;40m" : "\033[0;31;40m";
+    console_write(out, colour, strlen(colour));
+    colour_in_use = colour;
 }
 
 enum { MS_PER_SECOND = 1000, NS_PER_MS = 1000000 };
@@ -200,18 +198,12 @@ int console_read_key(FILE* in) {
     return got > 0 ? DONE : INPUT_END;
 }
 
-void console_drop_typed_keys(FILE* in) {
-    tcflush(fileno(in), TCIFLUSH);
-}
+void console_drop_typed_keys(FILE* in) { tcflush(fileno(in), TCIFLUSH); }
 
 // The terminal already speaks UTF-8 to the program: its bytes go as they are.
-int console_read_byte(FILE* in) {
-    return getc(in);
-}
+int console_read_byte(FILE* in) { return getc(in); }
 
-void console_unread_byte(int c, FILE* in) {
-    ungetc(c, in);
-}
+void console_unread_byte(int c, FILE* in) { ungetc(c, in); }
 
 // A clock that cannot be read shows midnight rather than whatever the
 // caller's memory held.
@@ -226,7 +218,7 @@ static void posix_local_time(struct tm* now) {
 // and it is forgotten while it still holds its pid, so on_signal can never
 // hit another process that took the number. Returns its exit status, or
 // CALL_FAILED when it could not be started or did not exit normally.
-static int run_program(char* const argv[], FILE* errors) {
+static int run_program(const char* const argv[], FILE* errors) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
@@ -241,7 +233,8 @@ static int run_program(char* const argv[], FILE* errors) {
     posix_spawnattr_setsigmask(&attributes, &before);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     pid_t pid;
-    const int failed = posix_spawnp(&pid, argv[0], &actions, &attributes, argv, environ);
+    const int failed =
+        posix_spawnp(&pid, argv[0], &actions, &attributes, const_cast<char* const*>(argv), environ);
     running_child = failed ? 0 : pid;
     sigprocmask(SIG_SETMASK, &before, nullptr);
     posix_spawnattr_destroy(&attributes);
@@ -265,10 +258,9 @@ static int file_mentions(FILE* f, const char* words) {
     return memmem(start, got, words, strlen(words)) != nullptr;
 }
 
-static int has_desktop(void) {
-    const char* x11 = getenv("DISPLAY");
-    const char* wayland = getenv("WAYLAND_DISPLAY");
-    return (x11 != nullptr && x11[0] != '\0') || (wayland != nullptr && wayland[0] != '\0');
+static int is_set(const char* name) {
+    const char* value = getenv(name);
+    return value != nullptr && value[0] != '\0';
 }
 
 // On a desktop the box is zenity's warning dialog. The texts go to it as
@@ -279,15 +271,12 @@ static int has_desktop(void) {
 // is kept from the user's terminal and read here. Any other answer, or no
 // way to read what it said, counts as no box shown.
 static int posix_box(const char* text, const char* caption) {
-    if (!has_desktop()) return CALL_FAILED;
+    if (!is_set("DISPLAY") && !is_set("WAYLAND_DISPLAY")) return CALL_FAILED;
     char title[sizeof "--title=" + 256];
     char body[sizeof "--text=" + 512];
     snprintf(title, sizeof title, "--title=%s", caption);
     snprintf(body, sizeof body, "--text=%s", text);
-    char zenity[] = "zenity";
-    char warning[] = "--warning";
-    char no_markup[] = "--no-markup";
-    char* const argv[] = {zenity, warning, no_markup, title, body, nullptr};
+    const char* const argv[] = {"zenity", "--warning", "--no-markup", title, body, nullptr};
     FILE* said = tmpfile();
     if (said == nullptr) return CALL_FAILED;
     int status = run_program(argv, said);
@@ -339,14 +328,8 @@ static int posix_wait(int ms, FILE* in) {
 // The file goes to the standard print command, on the user's own PATH; its
 // "request id" chatter is dropped so success stays silent.
 static int posix_print(const char* path) {
-    char lp[] = "lp";
-    char* const argv[] = {lp, const_cast<char*>(path), nullptr};
+    const char* const argv[] = {"lp", path, nullptr};
     return run_program(argv, nullptr) == 0 ? DONE : CALL_FAILED;
-}
-
-int console_sync_file(FILE* file) {
-    if (fflush(file) != 0) return CALL_FAILED;
-    return fsync(fileno(file)) == 0 ? DONE : CALL_FAILED;
 }
 
 enum { NEW_FILE_MODE = 0666, PERMISSION_BITS = 0777 };
@@ -366,32 +349,29 @@ static mode_t mode_to_keep(const char* beside) {
     return new_file_mode();
 }
 
-void console_drop_temp_file(const char* path) {
-    unlink(path);
+static void drop_temp_file(void) {
+    unlink(pending_temp);
     temp_pending = false;
 }
 
 // mkstemp creates the file only if the name is free, never through a link,
 // and readable by its owner alone until it gets the permissions it keeps.
 // The ending signals wait while it does, so on_signal always knows its name.
-FILE* console_create_temp_file(const char* beside, char* path, size_t size) {
-    int len = snprintf(path, size, "%s.XXXXXX", beside);
-    if ((size_t)len >= size) return nullptr;  // a failure (negative) too
+FILE* console_create_temp_file(const char* beside) {
     sigset_t ending;
     sigset_t before;
     ending_signals(&ending);
     sigprocmask(SIG_BLOCK, &ending, &before);
-    int fd = mkstemp(path);
-    if (fd >= 0) {
-        utf8_copy(pending_temp, sizeof pending_temp, path);
-        temp_pending = true;
-    }
+    const int len = snprintf(pending_temp, sizeof pending_temp, "%s.XXXXXX", beside);
+    // A failure (negative) is past any size too.
+    const int fd = (size_t)len < sizeof pending_temp ? mkstemp(pending_temp) : -1;
+    temp_pending = fd >= 0;
     sigprocmask(SIG_SETMASK, &before, nullptr);
     if (fd < 0) return nullptr;
     FILE* file = fchmod(fd, mode_to_keep(beside)) == 0 ? fdopen(fd, "w") : nullptr;
     if (file == nullptr) {
         close(fd);
-        console_drop_temp_file(path);
+        drop_temp_file();
     }
     return file;
 }
@@ -413,8 +393,12 @@ int console_open_file(const char* path, FILE** file) {
 // working directory, is; but once it is done the new file is in place, and
 // a folder that cannot be opened or pushed (no right to list it, a file
 // system that cannot) is left to the system, as careful databases do.
-int console_replace_file(const char* from, const char* to) {
-    if (rename(from, to) != 0) return CALL_FAILED;
+int console_replace_file(FILE* file, const char* to, int written) {
+    const bool pushed = written == DONE && fflush(file) == 0 && fsync(fileno(file)) == 0;
+    if (fclose(file) != 0 || !pushed || rename(pending_temp, to) != 0) {
+        drop_temp_file();
+        return CALL_FAILED;
+    }
     temp_pending = false;
     int fd = open(".", O_RDONLY | O_DIRECTORY);
     if (fd >= 0) {
@@ -437,16 +421,11 @@ int console_env(const char* name, char* value, size_t size) {
 
 int console_account_name(char* name, size_t size) {
     const struct passwd* account = getpwuid(geteuid());
-    copy_value(name, size, account != nullptr ? account->pw_name : nullptr);
-    return name[0] != '\0' ? DONE : CALL_FAILED;
+    return copy_value(name, size, account != nullptr ? account->pw_name : nullptr);
 }
 
 // Text files here have been UTF-8 all along: any other bytes are kept.
-// NOLINTNEXTLINE(readability-non-const-parameter): Windows converts in place.
-void console_legacy_to_utf8(char* line, size_t size) {
-    (void)line;
-    (void)size;
-}
+void console_legacy_to_utf8(char* /*line*/, size_t /*size*/) {}
 
 const int console_on_windows = 0;
 const char console_path_separator = '/';
@@ -458,6 +437,4 @@ static const Console kSystem = {
     .print = posix_print,
 };
 
-const Console* console_system(void) {
-    return &kSystem;
-}
+const Console* console_system(void) { return &kSystem; }

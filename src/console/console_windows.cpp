@@ -80,9 +80,7 @@ static HANDLE console_of(FILE* f) {
     return (h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode)) ? h : INVALID_HANDLE_VALUE;
 }
 
-int console_is_terminal(FILE* f) {
-    return console_of(f) != INVALID_HANDLE_VALUE;
-}
+int console_is_terminal(FILE* f) { return console_of(f) != INVALID_HANDLE_VALUE; }
 
 // A console is written from the calling thread, in pieces that each end on
 // a whole character, so nothing the program or a program it starts writes
@@ -239,25 +237,19 @@ static void read_console_line(HANDLE h) {
 // Only standard input is ever a console, and console_start asked once: read
 // byte by byte, a saved file would otherwise cost a call to the system a
 // byte.
-static int reads_console(const FILE* in) {
-    return in == stdin && saved_input_mode_valid;
-}
+static int reads_console(const FILE* in) { return in == stdin && saved_input_mode_valid; }
 
 int console_read_byte(FILE* in) {
     if (!reads_console(in)) return getc(in);
-    while (typed_next == typed_end) {
-        if (typed_ended) return EOF;
-        read_console_line(handle_of(in));
-    }
-    return (unsigned char)typed[typed_next++];
+    while (typed_next == typed_end && !typed_ended) read_console_line(handle_of(in));
+    return typed_next < typed_end ? (unsigned char)typed[typed_next++] : EOF;
 }
 
 void console_unread_byte(int c, FILE* in) {
-    if (!reads_console(in)) {
+    if (!reads_console(in))
         ungetc(c, in);
-    } else if (c != EOF && typed_next > 0) {
+    else if (c != EOF && typed_next > 0)
         typed[--typed_next] = (char)c;
-    }
 }
 
 void console_drop_typed_keys(FILE* in) {
@@ -306,10 +298,9 @@ static int redirected_input_ended(FILE* in) {
     DWORD waiting = 0;
     if (GetFileType(h) == FILE_TYPE_PIPE && PeekNamedPipe(h, NULL, 0, NULL, &waiting, NULL))
         return 0;
-    int c = getc(in);
-    if (c == EOF) return 1;
-    ungetc(c, in);
-    return 0;
+    const int c = getc(in);
+    if (c != EOF) ungetc(c, in);
+    return c == EOF;
 }
 
 // At a console the wait also listens for Enter, which asks to leave the
@@ -366,18 +357,24 @@ static FILE* stream_of(HANDLE h, int flags, const char* mode) {
     return file;
 }
 
+static void drop_temp_file(void) {
+    temp_kept = 0;
+    DeleteFileW(temp_path);
+}
+
 // CREATE_NEW creates the file only if the name is free; a link at the name
 // makes it fail rather than be followed. The name takes the process and a
 // count, tried again while another file holds it. Text mode, so the file
 // gets the system's own line ends. FILE_SHARE_DELETE lets the control
 // handler remove it while it is still open.
-FILE* console_create_temp_file(const char* beside, char* path, size_t size) {
+FILE* console_create_temp_file(const char* beside) {
     static unsigned count = 0;
+    char path[WIDE_PATH];
     for (int tries = 0; tries < MAX_TEMP_TRIES; tries++) {
-        int len = snprintf(path, size, "%s.%lu-%u.tmp", beside,
+        int len = snprintf(path, sizeof path, "%s.%lu-%u.tmp", beside,
                            (unsigned long)GetCurrentProcessId(), ++count);
         temp_kept = 0;
-        if (len < 0 || (size_t)len >= size || widen(path, temp_path, WIDE_PATH) != DONE)
+        if (len < 0 || (size_t)len >= sizeof path || widen(path, temp_path, WIDE_PATH) != DONE)
             return NULL;
         HANDLE h = CreateFileW(temp_path, GENERIC_WRITE, FILE_SHARE_DELETE, NULL, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, NULL);
@@ -387,19 +384,10 @@ FILE* console_create_temp_file(const char* beside, char* path, size_t size) {
         }
         temp_kept = 1;
         FILE* file = stream_of(h, _O_WRONLY | _O_TEXT, "w");
-        if (file == NULL) {
-            temp_kept = 0;
-            DeleteFileW(temp_path);
-        }
+        if (file == NULL) drop_temp_file();
         return file;
     }
     return NULL;
-}
-
-void console_drop_temp_file(const char* path) {
-    wchar_t wide[WIDE_PATH];
-    temp_kept = 0;
-    if (widen(path, wide, WIDE_PATH) == DONE) DeleteFileW(wide);
 }
 
 // A folder cannot be opened as a file at all, so it is told apart first;
@@ -424,33 +412,29 @@ int console_open_file(const char* path, FILE** file) {
     return *file != NULL ? DONE : CALL_FAILED;
 }
 
-int console_sync_file(FILE* file) {
-    if (fflush(file) != 0) return CALL_FAILED;
-    return _commit(_fileno(file)) == 0 ? DONE : CALL_FAILED;
-}
-
 // Windows refuses to replace a file another program holds open (another
 // Kelvra loading it, a virus scanner, an indexer), so a refusal is tried
 // again for about a second. MoveFileExW replaces the old file in one step,
 // as a rename does; a folder at the name is never replaced.
-int console_replace_file(const char* from, const char* to) {
-    wchar_t wide_from[WIDE_PATH];
+int console_replace_file(FILE* file, const char* to, int written) {
+    const bool pushed = written == DONE && fflush(file) == 0 && _commit(_fileno(file)) == 0;
     wchar_t wide_to[WIDE_PATH];
-    if (widen(from, wide_from, WIDE_PATH) != DONE || widen(to, wide_to, WIDE_PATH) != DONE)
-        return CALL_FAILED;
-    for (int tries = 1;; tries++) {
+    const bool closed = fclose(file) == 0;
+    for (int tries = 1; closed && pushed && widen(to, wide_to, WIDE_PATH) == DONE; tries++) {
         const DWORD old = GetFileAttributesW(wide_to);
-        if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY)) return CALL_FAILED;
-        if (MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY)) break;
+        if (MoveFileExW(temp_path, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             temp_kept = 0;
             return DONE;
         }
         DWORD error = GetLastError();
         if (tries == REPLACE_TRIES ||
             (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED))
-            return CALL_FAILED;
+            break;
         Sleep(REPLACE_PAUSE_MS);
     }
+    drop_temp_file();
+    return CALL_FAILED;
 }
 
 // A variable longer than TEXT_CELL units reads as unset.
@@ -490,6 +474,4 @@ static const Console kSystem = {
     .print = windows_print,
 };
 
-const Console* console_system(void) {
-    return &kSystem;
-}
+const Console* console_system(void) { return &kSystem; }

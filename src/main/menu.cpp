@@ -32,10 +32,11 @@ enum {
     CYCLES_PER_SCREEN = 3  // commands run before the loop clears the screen again
 };
 
-// The answers are read in the order the user is asked; the time is one word,
-// so "14:30 hoy" keeps 14:30 as the time and "hoy" as the description. The
-// note only enters the table once all three answers are in, so a dialog cut
-// short by the end of input leaves the table as it was.
+// The answers are read in the order the user is asked; the time is one word
+// and the character after it, so "14:30 hoy" keeps 14:30 as the time and
+// "hoy" as the description. The note only enters the table once all three
+// answers are in, so a dialog cut short by the end of input leaves the table
+// as it was.
 static int menu_add_note(FILE* in, FILE* out, Notes* notes) {
     if (notes->count >= MAX_NOTES) {
         terminal_put(out, "La lista de notas esta llena (maximo 10 notas)\n");
@@ -53,7 +54,6 @@ static int menu_add_note(FILE* in, FILE* out, Notes* notes) {
     utf8_copy(notes->times[row], TIME_CELL, answer);
 
     terminal_put(out, "Defina la descripcion de la nota\n");
-    if (notes_skip_char(in) != DONE) return INPUT_END;
     if (notes_read_line(in, answer, sizeof answer, nullptr) < 0) return INPUT_END;
     utf8_copy(notes->descriptions[row], DESCRIPTION_CELL, answer);
 
@@ -81,31 +81,15 @@ static int menu_read_choice(FILE* in, FILE* out, char* choice) {
 static int menu_run_command(char choice, FILE* in, FILE* out, const Console* con, Notes* notes,
                             const char* user_name) {
     switch (choice) {
-        case '1':
-            return menu_add_note(in, out, notes);
-        case '2':
-            return notify_watch(in, out, con, notes);
-        case '3':
-            listing_show(out, con, notes, user_name);
-            break;
-        case '4':
-            listing_print(out, con, notes, user_name);
-            break;
-        case '5':
-            listing_export(out, con, notes, user_name);
-            break;
-        case '6':
-            saved_notes_load(out, notes);
-            break;
-        case '7':
-            saved_notes_save(out, notes);
-            break;
-        case '8':
-            saved_notes_import(out, notes);
-            break;
-        case '9':
-            banner_show(out);
-            break;
+        case '1': return menu_add_note(in, out, notes);
+        case '2': return notify_watch(in, out, con, notes);
+        case '3': listing_show(out, con, notes, user_name); break;
+        case '4': listing_print(out, con, notes, user_name); break;
+        case '5': listing_export(out, con, notes, user_name); break;
+        case '6': saved_notes_load(out, notes); break;
+        case '7': saved_notes_save(out, notes); break;
+        case '8': saved_notes_import(out, notes); break;
+        case '9': banner_show(out); break;
     }
     return DONE;
 }

@@ -40,9 +40,7 @@ static long utf16_unit(FILE* in, FileText* text) {
     return text->utf16 == UTF16_LE ? second << 8 | first : first << 8 | second;
 }
 
-static bool in_range(long unit, long from, long to) {
-    return unit >= from && unit < to;
-}
+static bool in_range(long unit, long from, long to) { return unit >= from && unit < to; }
 
 // A character of a UTF-16 file in UTF-8: a high surrogate takes the low one
 // that follows; one without its pair stands for U+FFFD, with the unit that
@@ -118,16 +116,6 @@ int notes_read_word(FILE* in, char* cell, size_t size) {
     if (len > kept) kept = utf8_whole(cell, kept);
     cell[kept] = '\0';
     if (len == 0) return INPUT_END;
-    if (c != EOF) console_unread_byte(c, in);
-    return DONE;
-}
-
-int notes_skip_char(FILE* in) {
-    int c = console_read_byte(in);
-    if (c == EOF) return INPUT_END;
-    if (c == '\r') {
-        int next = console_read_byte(in);
-        if (next != '\n' && next != EOF) console_unread_byte(next, in);
-    }
+    if (c == '\r' && (c = console_read_byte(in)) != '\n' && c != EOF) console_unread_byte(c, in);
     return DONE;
 }

@@ -53,11 +53,9 @@ void notes_start_file_text(FILE* file, FileText* text, long budget);
 long notes_read_line(FILE* in, char* cell, size_t size, FileText* text);
 
 // Reads one word as scanf's "%s" does: skips blanks and line ends, then takes
-// characters up to the next blank or line end, which stays unread. Keeps the
-// first `size` - 1 bytes (`size` at least 1), cut as utf8_copy cuts. Returns
-// DONE, or INPUT_END when input ends first.
+// characters up to the next blank or line end. Keeps the first `size` - 1
+// bytes (`size` at least 1), cut as utf8_copy cuts. The one character that
+// ended the word (a CR LF pair counts as one) is taken too, as the answer
+// after a word starts past it. Returns DONE, or INPUT_END when input ends
+// before a word.
 int notes_read_word(FILE* in, char* cell, size_t size);
-
-// Discards one character: the line end left by notes_read_word (a CR LF pair
-// counts as one). Returns DONE, or INPUT_END when input has ended.
-int notes_skip_char(FILE* in);

@@ -26,15 +26,6 @@ enum : long long { NO_MINUTE = -1 };
 // What the readers of a note's time give for text that is not one.
 enum { NOT_A_TIME = -1 };
 
-// The desktop's box when one can be shown, else the one drawn in the console,
-// so a due note is always seen.
-static int show_box(const char* text, const char* caption, FILE* in, FILE* out,
-                    const Console* con) {
-    int answer = con->box(text, caption);
-    if (answer != CALL_FAILED) return answer;
-    return notify_console_box(text, caption, in, out);
-}
-
 // The clock's minute, counted in local time as it reads, without daylight
 // saving: when the clock is put back an hour the same minutes come again and
 // count as a clock moved back. NO_MINUTE when it cannot be counted.
@@ -46,9 +37,7 @@ static long long clock_minute(const struct tm* now) {
     return (long long)t / SECONDS_PER_MINUTE;
 }
 
-static bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
+static bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // The number written with the two digits at `d`, or NOT_A_TIME.
 static int two_digits(const char* d) {
@@ -103,11 +92,9 @@ int notify_watch(FILE* in, FILE* out, const Console* con, const Notes* notes) {
     for (;;) {
         struct tm now;
         con->local_time(&now);
-        char clock[CLOCK_TEXT];
-        if (strftime(clock, sizeof clock, "%H:%M", &now) == 0) clock[0] = '\0';
-        terminal_put(out, "la hora es: ");
-        terminal_put(out, clock);
-        terminal_put(out, "\n");
+        char line[CLOCK_TEXT];
+        if (strftime(line, sizeof line, "la hora es: %H:%M\n", &now) == 0) line[0] = '\0';
+        terminal_put(out, line);
         // On the screen before the wait and any box, even through a pipe.
         fflush(out);
         const long long span = minutes_due(&watch, clock_minute(&now));
@@ -117,7 +104,12 @@ int notify_watch(FILE* in, FILE* out, const Console* con, const Notes* notes) {
         // acknowledged.
         for (int row = 0; row < notes->count; row++) {
             if (!is_due(notes->times[row], today, span)) continue;
-            const int answer = show_box(notes->descriptions[row], notes->names[row], in, out, con);
+            // The desktop's box when one can be shown, else the one drawn in
+            // the console, so a due note is always seen.
+            const char* text = notes->descriptions[row];
+            int answer = con->box(text, notes->names[row]);
+            if (answer == CALL_FAILED)
+                answer = notify_console_box(text, notes->names[row], in, out);
             if (answer == INPUT_END) return INPUT_END;
             acknowledged = answer == DONE;
         }

@@ -6,19 +6,17 @@
 #include "terminal/terminal.h"
 
 static const char kSavedFile[] = "NotasGuardadas.txt";
-static const char kNotSaved[] = "No se pudieron guardar las notas\n";
 
 enum {
     // One line of the file: the widest field and the "-" that ends it. A
     // longer line is longer than any cell and is cut anyway.
     LINE_CELL = DESCRIPTION_CELL + 1,
-    // The import location and the temporary file's name; a longer one is
-    // refused rather than cut.
+    // The import location; a longer one is refused rather than cut.
     PATH_CELL = 4096,
     // Far more than ten notes can fill: a file that goes on past it (a
     // link to an endless system file, say) holds nothing more to use.
     FILE_BUDGET = 16L * 1024 * 1024,
-    NUMBER_TEXT = 64
+    FULL_TEXT = 64
 };
 
 int saved_notes_write(FILE* file, const Notes* notes) {
@@ -40,53 +38,44 @@ int saved_notes_write(FILE* file, const Notes* notes) {
 // once never write into each other's file, and each reader sees one whole
 // saved version.
 void saved_notes_save(FILE* out, const Notes* notes) {
-    char temp[PATH_CELL];
-    FILE* file = console_create_temp_file(kSavedFile, temp, sizeof temp);
-    if (file == nullptr) {
-        terminal_put(out, kNotSaved);
-        return;
-    }
-    bool ok = saved_notes_write(file, notes) == DONE && console_sync_file(file) == DONE;
-    ok = fclose(file) == 0 && ok && console_replace_file(temp, kSavedFile) == DONE;
-    if (!ok) console_drop_temp_file(temp);
-    terminal_put(out, ok ? "Notas guardadas correctamente\n" : kNotSaved);
+    FILE* file = console_create_temp_file(kSavedFile);
+    const bool saved =
+        file != nullptr &&
+        console_replace_file(file, kSavedFile, saved_notes_write(file, notes)) == DONE;
+    terminal_put(out,
+                 saved ? "Notas guardadas correctamente\n" : "No se pudieron guardar las notas\n");
 }
 
 // Every field was written followed by one "-", so exactly one comes off the
 // end; hyphens inside the text are the user's own. A line with no final "-"
-// is taken whole. A line that did not fit in `line` has lost its end
+// is taken whole. A line that did not fit in its LINE_CELL has lost its end
 // already. A line that is not UTF-8 comes from an older build that saved in
 // the console's code page; the console layer converts it where that applies.
-static void take_field(char* field, size_t size, char* line, long len) {
+static void take_field(char* line, long len) {
     if (len > 0 && len < LINE_CELL && line[len - 1] == '-') line[len - 1] = '\0';
     console_legacy_to_utf8(line, LINE_CELL);
-    utf8_copy(field, size, line);
 }
 
 // Lines are whole lines however long, so a long description can never shift
-// the following lines into the wrong fields.
+// the following lines into the wrong fields. Each is cut to its cell as the
+// note enters the table.
 int saved_notes_read(FILE* file, Notes* notes) {
-    char line[LINE_CELL];
-    char name[NAME_CELL] = "";
-    char time[TIME_CELL] = "";
-    char description[DESCRIPTION_CELL] = "";
-    char* const fields[] = {name, time, description};
-    const size_t sizes[] = {sizeof name, sizeof time, sizeof description};
+    char fields[3][LINE_CELL];
     int lines_in_group = 0;
     int found = 0;
     long len;
     FileText text;
     notes_start_file_text(file, &text, FILE_BUDGET);
-    while ((len = notes_read_line(file, line, sizeof line, &text)) >= 0) {
-        take_field(fields[lines_in_group], sizes[lines_in_group], line, len);
+    while ((len = notes_read_line(file, fields[lines_in_group], LINE_CELL, &text)) >= 0) {
+        take_field(fields[lines_in_group], len);
         if (++lines_in_group < 3) continue;
         lines_in_group = 0;
         found++;
         if (notes->count == MAX_NOTES) continue;
         const int row = notes->count++;
-        utf8_copy(notes->names[row], NAME_CELL, name);
-        utf8_copy(notes->times[row], TIME_CELL, time);
-        utf8_copy(notes->descriptions[row], DESCRIPTION_CELL, description);
+        utf8_copy(notes->names[row], NAME_CELL, fields[0]);
+        utf8_copy(notes->times[row], TIME_CELL, fields[1]);
+        utf8_copy(notes->descriptions[row], DESCRIPTION_CELL, fields[2]);
     }
     return ferror(file) ? CALL_FAILED : found;
 }
@@ -115,13 +104,10 @@ static void load_from(FILE* out, Notes* notes, const char* path, const char* con
     } else {
         const int not_loaded = found - (loaded.count - notes->count);
         *notes = loaded;
-        if (not_loaded > 0) {
-            char number[NUMBER_TEXT];
-            snprintf(number, sizeof number, "%d", not_loaded);
-            terminal_put(out, "La lista de notas esta llena: ");
-            terminal_put(out, number);
-            terminal_put(out, " notas no se cargaron\n");
-        }
+        char full[FULL_TEXT];
+        snprintf(full, sizeof full, "La lista de notas esta llena: %d notas no se cargaron\n",
+                 not_loaded);
+        if (not_loaded > 0) terminal_put(out, full);
         terminal_put(out, confirmation);
     }
 }

@@ -5,13 +5,9 @@
 
 #include "utf8/utf8.h"
 
-void terminal_write(FILE* out, const char* text, size_t len) {
-    console_write(out, text, len);
-}
+void terminal_write(FILE* out, const char* text, size_t len) { console_write(out, text, len); }
 
-void terminal_put(FILE* out, const char* text) {
-    terminal_write(out, text, strlen(text));
-}
+void terminal_put(FILE* out, const char* text) { terminal_write(out, text, strlen(text)); }
 
 void terminal_put_note(FILE* out, const char* text, size_t len, int on_terminal) {
     size_t start = 0;

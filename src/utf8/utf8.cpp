@@ -23,9 +23,7 @@ size_t utf8_length(unsigned char lead) {
     return 1;
 }
 
-int utf8_is_tail(unsigned char c) {
-    return (c & TAIL_MASK) == TAIL;
-}
+int utf8_is_tail(unsigned char c) { return (c & TAIL_MASK) == TAIL; }
 
 // Only the last character can be split: look back over its tail bytes to
 // its lead, and cut before the lead when fewer tails follow it than it asks
