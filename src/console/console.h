@@ -5,7 +5,8 @@
 // The portable code calls only what is declared here. console_posix.cpp and
 // console_windows.cpp implement the same functions; the build compiles one.
 // The services a test or the fuzzer replaces (the clock, the box, the wait,
-// printing) are the slots of a Console; the rest are plain functions.
+// printing) are reached through the slots of a Console (console.cpp); the
+// rest are plain functions.
 #pragma once
 
 #include <stddef.h>
@@ -17,21 +18,31 @@
 // The two colour schemes the program uses: "color 04" and "color 06".
 enum { CONSOLE_RED = 4, CONSOLE_YELLOW = 6 };
 
+// Current local calendar time.
+void console_local_time(struct tm* now);
+
+// The desktop's modal warning box, `text` as its text and `caption` as its
+// title, with one OK button. Returns DONE once acknowledged, with OK or by
+// closing it, or CALL_FAILED when no box could be shown.
+int console_box(const char* text, const char* caption);
+
+// Waits `ms` milliseconds without using the processor, leaving unread
+// whatever input later prompts need. Returns INPUT_END at once when input
+// has ended (a terminal, a pipe or a file), USER_LEFT at once when the user
+// pressed Enter at a terminal, DONE once the time is over.
+int console_wait(int ms, FILE* in);
+
+// Hands the text file `path` to the system's printing command, started by
+// its full path or from the user's PATH, never from the working directory,
+// and waits for it. Returns DONE, or CALL_FAILED.
+int console_print(const char* path);
+
+// The services above, as the commands call them: a test or the fuzzer hands
+// them a Console of its own with some of them replaced.
 struct Console {
-    // Current local calendar time.
     void (*local_time)(struct tm* now);
-    // The desktop's modal warning box, `text` as its text and `caption` as its
-    // title, with one OK button. Returns DONE once acknowledged, with OK or by
-    // closing it, or CALL_FAILED when no box could be shown.
     int (*box)(const char* text, const char* caption);
-    // Waits `ms` milliseconds without using the processor, leaving unread
-    // whatever input later prompts need. Returns INPUT_END at once when
-    // input has ended (a terminal, a pipe or a file), USER_LEFT at once when
-    // the user pressed Enter at a terminal, DONE once the time is over.
     int (*wait)(int ms, FILE* in);
-    // Hands the text file `path` to the system's printing command, started by
-    // its full path or from the user's PATH, never from the working
-    // directory, and waits for it. Returns DONE, or CALL_FAILED.
     int (*print)(const char* path);
 };
 

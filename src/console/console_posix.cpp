@@ -207,7 +207,7 @@ void console_unread_byte(int c, FILE* in) { ungetc(c, in); }
 
 // A clock that cannot be read shows midnight rather than whatever the
 // caller's memory held.
-static void posix_local_time(struct tm* now) {
+void console_local_time(struct tm* now) {
     time_t t = time(nullptr);
     if (localtime_r(&t, now) == nullptr) memset(now, 0, sizeof *now);
 }
@@ -270,7 +270,7 @@ static int is_set(const char* name) {
 // its window could not be opened, and then its standard error says so. That
 // is kept from the user's terminal and read here. Any other answer, or no
 // way to read what it said, counts as no box shown.
-static int posix_box(const char* text, const char* caption) {
+int console_box(const char* text, const char* caption) {
     if (!is_set("DISPLAY") && !is_set("WAYLAND_DISPLAY")) return CALL_FAILED;
     char title[sizeof "--title=" + 256];
     char body[sizeof "--text=" + 512];
@@ -304,7 +304,7 @@ static void take_typed_lines(FILE* in) {
 // Input still waiting in a pipe or a file stays unread for the prompts that
 // follow, and the wait then no longer listens but sleeps the rest of its
 // time. Either way the process sleeps in the kernel.
-static int posix_wait(int ms, FILE* in) {
+int console_wait(int ms, FILE* in) {
     struct pollfd p = {fileno(in), POLLIN, 0};
     nfds_t listening = 1;
     const long long end = now_ms() + ms;
@@ -327,7 +327,7 @@ static int posix_wait(int ms, FILE* in) {
 
 // The file goes to the standard print command, on the user's own PATH; its
 // "request id" chatter is dropped so success stays silent.
-static int posix_print(const char* path) {
+int console_print(const char* path) {
     const char* const argv[] = {"lp", path, nullptr};
     return run_program(argv, nullptr) == 0 ? DONE : CALL_FAILED;
 }
@@ -429,12 +429,3 @@ void console_legacy_to_utf8(char* /*line*/, size_t /*size*/) {}
 
 const int console_on_windows = 0;
 const char console_path_separator = '/';
-
-static const Console kSystem = {
-    .local_time = posix_local_time,
-    .box = posix_box,
-    .wait = posix_wait,
-    .print = posix_print,
-};
-
-const Console* console_system(void) { return &kSystem; }

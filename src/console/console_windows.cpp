@@ -257,7 +257,7 @@ void console_drop_typed_keys(FILE* in) {
     FlushConsoleInputBuffer(handle_of(in));
 }
 
-static void windows_local_time(struct tm* now) {
+void console_local_time(struct tm* now) {
     time_t t = time(NULL);
     // Fails only for times before 1970, which time() does not give.
     (void)localtime_s(now, &t);
@@ -267,7 +267,7 @@ static void windows_local_time(struct tm* now) {
 // MB_OK, 0x30). Closing the box with its close button also answers IDOK, so
 // any other answer means no box came up (0 on Windows, -1 under Wine with no
 // display, in a session without a desktop).
-static int windows_box(const char* text, const char* caption) {
+int console_box(const char* text, const char* caption) {
     static wchar_t wide_text[TEXT_CELL];
     static wchar_t wide_caption[TEXT_CELL];
     if (widen(text, wide_text, TEXT_CELL) != DONE ||
@@ -306,7 +306,7 @@ static int redirected_input_ended(FILE* in) {
 // At a console the wait also listens for Enter, which asks to leave the
 // mode at once. From a pipe or a file it ends at once when input has ended,
 // and is otherwise a plain sleep that leaves the input for later prompts.
-static int windows_wait(int ms, FILE* in) {
+int console_wait(int ms, FILE* in) {
     if (!console_is_terminal(in)) {
         if (redirected_input_ended(in)) return INPUT_END;
         Sleep((DWORD)ms);
@@ -332,7 +332,7 @@ static int windows_wait(int ms, FILE* in) {
 // NOTEPAD.exe lying in the working directory or on PATH never runs; it is
 // started as a program of its own, never through a shell, and the name goes
 // to it in quotes, whole.
-static int windows_print(const char* path) {
+int console_print(const char* path) {
     static const wchar_t kNotepad[] = L"\\notepad.exe";
     wchar_t notepad[WIDE_PATH];
     wchar_t quoted[WIDE_PATH + 2] = L"\"";
@@ -466,12 +466,3 @@ void console_legacy_to_utf8(char* line, size_t size) {
 
 const int console_on_windows = 1;
 const char console_path_separator = '\\';
-
-static const Console kSystem = {
-    .local_time = windows_local_time,
-    .box = windows_box,
-    .wait = windows_wait,
-    .print = windows_print,
-};
-
-const Console* console_system(void) { return &kSystem; }

@@ -1,15 +1,9 @@
 // The bounded readers of typed answers and of saved files.
 #include "notes/notes.h"
 
-enum : long {
+enum {
     UTF16_LE = 1,  // the low byte of each unit first, as Windows writes it
-    UTF16_BE = 2,
-    HIGH_SURROGATE = 0xD800,
-    LOW_SURROGATE = 0xDC00,
-    SURROGATE_END = 0xE000,
-    SURROGATE_BITS = 10,
-    FIRST_PAIRED = 0x10000,
-    REPLACEMENT = 0xFFFD  // stands for a unit that is not a character
+    UTF16_BE = 2
 };
 
 // What Windows tools put before a saved file's text: UTF-8's byte order mark
@@ -40,24 +34,13 @@ static long utf16_unit(FILE* in, FileText* text) {
     return text->utf16 == UTF16_LE ? second << 8 | first : first << 8 | second;
 }
 
-static bool in_range(long unit, long from, long to) { return unit >= from && unit < to; }
-
-// A character of a UTF-16 file in UTF-8: a high surrogate takes the low one
-// that follows; one without its pair stands for U+FFFD, with the unit that
-// was no pair.
+// A character of a UTF-16 file in UTF-8; one that takes a pair of units
+// reads the second too.
 static int next_utf16_byte(FILE* in, FileText* text) {
-    long code = utf16_unit(in, text);
-    if (code == EOF) return EOF;
-    if (in_range(code, HIGH_SURROGATE, LOW_SURROGATE)) {
-        const long low = utf16_unit(in, text);
-        const bool paired = in_range(low, LOW_SURROGATE, SURROGATE_END);
-        code = paired ? FIRST_PAIRED + ((code - HIGH_SURROGATE) << SURROGATE_BITS) +
-                            (low - LOW_SURROGATE)
-                      : REPLACEMENT;
-    } else if (in_range(code, LOW_SURROGATE, SURROGATE_END)) {
-        code = REPLACEMENT;
-    }
-    text->held_end = (int)utf8_encode((unsigned long)code, text->held);
+    const long unit = utf16_unit(in, text);
+    if (unit == EOF) return EOF;
+    const long low = utf8_utf16_needs_pair(unit) ? utf16_unit(in, text) : EOF;
+    text->held_end = (int)utf8_from_utf16(unit, low, text->held);
     text->held_next = 1;
     return (unsigned char)text->held[0];
 }
