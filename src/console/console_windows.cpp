@@ -88,7 +88,10 @@ int console_is_terminal(FILE* f) { return console_of(f) != INVALID_HANDLE_VALUE;
 // library's buffers.
 int console_write(FILE* out, const char* text, size_t len) {
     HANDLE h = console_of(out);
-    if (h == INVALID_HANDLE_VALUE) return fwrite(text, 1, len, out) == len ? DONE : CALL_FAILED;
+    // A formatted write: the C library under Wine reports a failed fwrite
+    // to a device (a full disk's stand-in) as done. The text holds no NUL.
+    if (h == INVALID_HANDLE_VALUE)
+        return fprintf(out, "%.*s", (int)len, text) == (int)len ? DONE : CALL_FAILED;
     wchar_t wide[TEXT_CELL];
     while (len > 0) {
         const size_t piece = len <= TEXT_CELL ? len : utf8_whole(text, TEXT_CELL);
