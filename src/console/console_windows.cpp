@@ -249,10 +249,11 @@ int console_read_byte(FILE* in) {
 }
 
 void console_unread_byte(int c, FILE* in) {
-    if (!reads_console(in))
+    if (!reads_console(in)) {
         ungetc(c, in);
-    else if (c != EOF && typed_next > 0)
+    } else if (c != EOF && typed_next > 0) {
         typed[--typed_next] = (char)c;
+    }
 }
 
 void console_drop_typed_keys(FILE* in) {

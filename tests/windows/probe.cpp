@@ -44,7 +44,9 @@ static int stand_in_for_notepad(const wchar_t* file) {
     if (log == NULL) return 1;
     fwprintf(log, L"%ls %ls\n", self, file);
     fclose(log);
-    static const char kOutput[] = "\0\x06" "c impreso por el bloc de notas\n";
+    static const char kOutput[] =
+        "\0\x06"
+        "c impreso por el bloc de notas\n";
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), kOutput, sizeof kOutput - 1, &written, NULL);
     return 0;
