@@ -81,8 +81,7 @@ for _ in $(seq 100); do grep -q Bienvenido "$scratch/held" && break; sleep 0.2; 
 touch -d @0 "$pf"/* && before=$(state)
 for program in "$setup" "$pf/desinstalar.exe"; do
     timeout 120 "$wine" "$program" /S; status=$? changed=$(diff <(echo "$before") <(state))
-    [ $status != 0 ] && [ -z "$changed" ] && ok "${program##*/} /S refused over a running kelvra.exe ($status)" ||
-        fail "${program##*/} /S over a running kelvra.exe: status $status; $changed"
+    [ $status != 0 ] && [ -z "$changed" ] && ok "${program##*/} /S refused over a running kelvra.exe" || fail "${program##*/}: $status; $changed"
 done
 kill $input && wait $held
 timeout 120 "$wine" "$setup" /S && session "$scratch/windows" 'Cita-\r\n14:30-\r\nDentista-\r\n' "$wine" "$pf/kelvra.exe" &&
