@@ -1,7 +1,7 @@
 # The Debian package, made by CPack's DEB generator over what the build
 # installs (tools/package.sh configures with -DKELVRA_DEB=ON and
 # CMAKE_INSTALL_PREFIX=/usr, then runs cpack): the program, both manual
-# pages compressed, the desktop entry and its icon, and the copyright and
+# pages compressed, the desktop entry and its icons, and the copyright and
 # changelog Debian wants in /usr/share/doc/kelvra.
 if(NOT KELVRA_DEB OR NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
   return()
@@ -44,10 +44,14 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER
   "Kelvra maintainers <maintainers@users.noreply.c-seed-9e929c5d.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Depends comes from the libraries the program links (dpkg-shlibdeps); the
-# warning box and printing work without these, in the console and on disk.
+# Depends comes from the libraries the program links (dpkg-shlibdeps).
+# Printing hands the report to lp (cups-client), recommended: without it the
+# report stays on disk. zenity only shows the warning box as a desktop window
+# and brings GTK and WebKit with it; without it the box is drawn in the
+# console, so a console install is better off with zenity only suggested.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "zenity, cups-client")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cups-client")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "zenity")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "console note-keeper with a Spanish interface
 Kelvra keeps up to 10 notes, each a name, a time of day and a
 description, and handles them from a numbered menu in Spanish: it lists

@@ -28,7 +28,7 @@
 namespace fs = std::filesystem;
 
 // The list layout with ten rows of full cells, with room to spare.
-enum { MAX_FILE_BYTES = 2048 + MAX_NOTES * (NAME_CELL + TIME_CELL + DESC_CELL + 128) };
+enum { MAX_FILE_BYTES = 2048 + MAX_NOTES * (NAME_CELL + TIME_CELL + DESCRIPTION_CELL + 128) };
 
 static fs::path base;
 static Console fake;
@@ -52,14 +52,14 @@ static bool valid_utf8(std::string_view s) {
 // zero, but for the row at the count when `partial_row` (a note entry cut
 // short may have begun it). Null when it holds, else what is broken.
 static const char* table_fault(const Notes& t, bool partial_row) {
-    if (t.indN < 0 || t.indN > MAX_NOTES) return "the count is outside the table";
+    if (t.count < 0 || t.count > MAX_NOTES) return "the count is outside the table";
     for (int row = 0; row < MAX_NOTES; row++) {
         for (std::string_view cell :
-             {std::string_view(t.TitNot[row], NAME_CELL), std::string_view(t.hora[row], TIME_CELL),
-              std::string_view(t.descr[row], DESC_CELL)}) {
-            const bool past = row >= t.indN;
+             {std::string_view(t.names[row], NAME_CELL), std::string_view(t.times[row], TIME_CELL),
+              std::string_view(t.descriptions[row], DESCRIPTION_CELL)}) {
+            const bool past = row >= t.count;
             if (past && cell.find_first_not_of('\0') == std::string_view::npos) continue;
-            if (past && !(partial_row && row == t.indN)) return "a row past the count was written";
+            if (past && !(partial_row && row == t.count)) return "a row past the count was written";
             if (cell.find('\0') == std::string_view::npos) return "a cell is not terminated";
             if (cell.substr(0, cell.find('\0')).find('\n') != std::string_view::npos)
                 return "a cell holds a line end";
@@ -101,11 +101,11 @@ static void type_at_the_menu(const uint8_t* data, size_t size) {
     const fs::path start = fs::current_path();
     fs::current_path(base / "work");
     static FILE* const sink = fopen("/dev/null", "w");
-    Notes notas{};
+    Notes notes{};
     FILE* in = fmemopen(const_cast<uint8_t*>(data), size, "r");
-    menu_run(in, sink, &fake, &notas, "fuzz");
+    menu_run(in, sink, &fake, &notes, "fuzz");
     fclose(in);
-    FUZZ_CHECK(table_fault(notas, true) == nullptr);
+    FUZZ_CHECK(table_fault(notes, true) == nullptr);
     for (const fs::directory_entry& file : fs::directory_iterator(".")) {
         FUZZ_CHECK(file.is_regular_file() && file.file_size() <= MAX_FILE_BYTES);
         fs::remove(file);
@@ -114,15 +114,17 @@ static void type_at_the_menu(const uint8_t* data, size_t size) {
 }
 
 // Reads the file `bytes` into `t`: every complete group of three lines is
-// appended or counted as not loaded. Returns the number of notes added.
+// found, and appended while there is room; `groups` of them, unless that is
+// unknown (-1, a UTF-16 file). Returns the number of notes added.
 static int read_checked(Notes* t, void* bytes, size_t size, int groups) {
     FILE* file = fmemopen(bytes, size, "rb");
     FUZZ_CHECK(file != nullptr);
-    const int before = t->indN;
-    const int not_loaded = saved_notes_read(file, &fake, t);
+    const int before = t->count;
+    const int found = saved_notes_read(file, t);
     fclose(file);
-    const int added = t->indN - before;
-    FUZZ_CHECK(not_loaded >= 0 && added >= 0 && added + not_loaded == groups);
+    const int added = t->count - before;
+    FUZZ_CHECK(found >= 0 && (groups < 0 || found == groups));
+    FUZZ_CHECK(added == std::min(found, MAX_NOTES - before));
     FUZZ_CHECK(table_fault(*t, false) == nullptr);
     return added;
 }
@@ -130,7 +132,10 @@ static int read_checked(Notes* t, void* bytes, size_t size, int groups) {
 // The same bytes are read a second time into the filled table, as a second
 // load would, to reach the full table.
 static void read_as_a_saved_file(const uint8_t* data, size_t size) {
-    const long lines = std::count(data, data + size, '\n') + (size > 0 && data[size - 1] != '\n');
+    const bool utf16 =
+        size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF));
+    const long lines =
+        utf16 ? -3 : std::count(data, data + size, '\n') + (size > 0 && data[size - 1] != '\n');
     void* bytes = const_cast<uint8_t*>(data);
     Notes first{};
     Notes copy{};
@@ -140,12 +145,12 @@ static void read_as_a_saved_file(const uint8_t* data, size_t size) {
     FILE* out = open_memstream(&saved, &saved_size);
     FUZZ_CHECK(out != nullptr && saved_notes_write(out, &first) == DONE);
     fclose(out);
-    FUZZ_CHECK(read_checked(&copy, saved, saved_size, first.indN) == first.indN);
+    FUZZ_CHECK(read_checked(&copy, saved, saved_size, first.count) == first.count);
     free(saved);
-    for (int row = 0; row < first.indN; row++) {
-        FUZZ_CHECK(strcmp(copy.TitNot[row], first.TitNot[row]) == 0 &&
-                   strcmp(copy.hora[row], first.hora[row]) == 0 &&
-                   strcmp(copy.descr[row], first.descr[row]) == 0);
+    for (int row = 0; row < first.count; row++) {
+        FUZZ_CHECK(strcmp(copy.names[row], first.names[row]) == 0 &&
+                   strcmp(copy.times[row], first.times[row]) == 0 &&
+                   strcmp(copy.descriptions[row], first.descriptions[row]) == 0);
     }
     read_checked(&first, bytes, size, int(lines / 3));
 }

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""Renders Kelvra's icon (kelvra_icon.py) into kelvra.ico and kelvra.png.
+"""Renders Kelvra's icon (kelvra_icon.py) into kelvra.ico and the PNG images.
 
 Only Python's standard library is used. The .ico holds one icon group of 12
 images: 16, 24, 32, 48, 64 and 256 pixels, each in 32-bit colour with alpha
 and in 8-bit (256 colours) with a transparency mask. The 256-pixel 32-bit
 image is stored as PNG, the others as bitmaps. kelvra.png is the 256-pixel
-image on its own, for the Linux desktop entry.
+image on its own and kelvra-16.png to kelvra-64.png the smaller ones, the
+same pixels as the .ico's 32-bit images: the Linux desktop's icon theme
+(hicolor) gets one image a size.
 
     python3 resources/render_icon.py      (writes next to this script)
 
@@ -178,17 +180,15 @@ def ico(entries):
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     entries = []
-    big = None
     for size in SIZES:
         image = render(size)
-        if size == 256:
-            big = image
         entries.append((size, 32, png(image) if size >= 256 else bmp32(image)))
         entries.append((size, 8, bmp8(image)))
+        name = "kelvra.png" if size == 256 else "kelvra-%d.png" % size
+        with open(os.path.join(here, name), "wb") as f:
+            f.write(png(image))
     with open(os.path.join(here, "kelvra.ico"), "wb") as f:
         f.write(ico(entries))
-    with open(os.path.join(here, "kelvra.png"), "wb") as f:
-        f.write(png(big))
 
 
 if __name__ == "__main__":

@@ -17,7 +17,7 @@ cd "$(dirname "$0")/.."
 . tests/e2e/lib.sh
 exe=$PWD/build-windows/kelvra.exe probe=$PWD/build-windows/probe.exe
 bash tools/windows-build.sh > /dev/null || exit 1
-x86_64-w64-mingw32-g++ -O2 -Wall -Wextra -Werror -static -o "$probe" tests/windows/probe.cpp \
+x86_64-w64-mingw32-g++ -municode -O2 -Wall -Wextra -Werror -static -o "$probe" tests/windows/probe.cpp \
     -luser32 || exit 1
 for t in Xvfb:xvfb tmux:tmux; do need "${t%%:*}" "${t#*:}"; done
 

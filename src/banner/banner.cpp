@@ -2,6 +2,8 @@
 // its clip, drawn in characters.
 #include "banner/banner.h"
 
+#include "terminal/terminal.h"
+
 enum { PICTURE_LINES = 47 };
 
 // Drawn on blanks with letters, digits and punctuation only, so it shows the
@@ -60,15 +62,15 @@ static const char* const kPicture[PICTURE_LINES] = {
 static const char kClosing[] =
     "Organizate                                                Puntualidad";
 
-void AscciArt(FILE* out, const Console* con) {
-    notes_clear_screen(out, con);
+void banner_show(FILE* out) {
+    terminal_clear(out);
     // Never set back: the text stays yellow for the rest of the process.
-    notes_set_colour(out, con, CONSOLE_YELLOW);
+    terminal_set_colour(out, CONSOLE_YELLOW);
     for (const char* line : kPicture) {
-        fputs(line, out);
-        fputs("\n", out);
+        terminal_put(out, line);
+        terminal_put(out, "\n");
     }
-    fputs("\n", out);
-    fputs(kClosing, out);
-    fputs("\n", out);
+    terminal_put(out, "\n");
+    terminal_put(out, kClosing);
+    terminal_put(out, "\n");
 }

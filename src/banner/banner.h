@@ -3,8 +3,6 @@
 
 #include <stdio.h>
 
-#include "notes/notes.h"
-
 // Clears the screen, turns the text yellow for the rest of the process and
 // shows the picture.
-void AscciArt(FILE* out, const Console* con);
+void banner_show(FILE* out);

@@ -1,5 +1,6 @@
-// The console layer on Windows: the console API on a console, plain text
-// when redirected, MessageBoxW for the warning box and NOTEPAD for printing.
+// The console layer on Windows: the console API at a console, plain bytes
+// when redirected, MessageBoxW for the warning box and the system's own
+// Notepad for printing.
 //
 // The program works in UTF-8; the system's wide calls take UTF-16. At a
 // console the text goes through ReadConsoleW and WriteConsoleW, so what is
@@ -30,6 +31,8 @@ static WORD saved_attributes = 0;
 static volatile LONG saved_attributes_valid = 0;
 static DWORD saved_input_mode = 0;
 static volatile LONG saved_input_mode_valid = 0;
+// Set once a write to a console failed: that output is lost.
+static volatile LONG output_lost = 0;
 
 // "color 04" and "color 06": dark red or dark yellow text on black.
 static const WORD kRedOnBlack = FOREGROUND_RED;
@@ -39,8 +42,6 @@ enum {
     TEXT_CELL = 1024,   // the longest text converted in one piece
     TYPED_CHUNK = 256,  // UTF-16 units taken from the console per read
     UTF8_PER_UNIT = 3,  // UTF-8 bytes one UTF-16 unit can need
-    PUMP_CHUNK = 4096,  // bytes the output pump takes per read
-    PUMP_HELD = 8,      // room for what one read leaves to the next
     CTRL_Z = 0x1A,      // typed at a console, it ends the input
     WIDE_PATH = 4096,
     MAX_TEMP_TRIES = 100,
@@ -48,15 +49,9 @@ enum {
     REPLACE_PAUSE_MS = 20
 };
 
-// What the pump is asked in the output stream, after a NUL byte: clear the
-// screen, say when everything before is on the screen, or (any other byte)
-// take that colour scheme.
-enum { CLEAR_REQUEST = 'c', MARK_REQUEST = 'm' };
-
 // UTF-8 to UTF-16, `out` always terminated. Returns DONE, or CALL_FAILED
 // when the text does not fit in `size` units.
 static int widen(const char* utf8, wchar_t* out, int size) {
-    if (size <= 0) return CALL_FAILED;
     if (MultiByteToWideChar(CP_UTF8, 0, utf8, -1, out, size) > 0) return DONE;
     out[0] = L'\0';
     return CALL_FAILED;
@@ -77,123 +72,75 @@ static HANDLE handle_of(FILE* f) {
     return (HANDLE)_get_osfhandle(fd);
 }
 
-// When standard output is a console, console_start puts a pipe in its place
-// and a thread of ours, the only writer to the console, writes what comes
-// through it with WriteConsoleW. Clearing and colours travel in the same
-// stream, so they happen exactly between the texts around them.
-static HANDLE console_out = INVALID_HANDLE_VALUE;
-static HANDLE pump_read = NULL;
-static HANDLE pump_thread = NULL;
-static HANDLE pump_reached_mark = NULL;
-
-static int is_pumped(FILE* f) {
-    return pump_thread != NULL && _fileno(f) == _fileno(stdout);
-}
-
 // The console behind `f`, or INVALID_HANDLE_VALUE when `f` is a pipe, a file
 // or NUL: a console answers GetConsoleMode, they do not.
 static HANDLE console_of(FILE* f) {
-    if (is_pumped(f)) return console_out;
     DWORD mode;
     HANDLE h = handle_of(f);
     return (h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode)) ? h : INVALID_HANDLE_VALUE;
 }
 
-static int windows_is_terminal(FILE* f) {
-    return console_of(f) != INVALID_HANDLE_VALUE;
+int console_is_terminal(FILE* f) { return console_of(f) != INVALID_HANDLE_VALUE; }
+
+// A console is written from the calling thread, in pieces that each end on
+// a whole character, so nothing the program or a program it starts writes
+// can come out of order. Nothing of a console's text passes through the C
+// library's buffers.
+int console_write(FILE* out, const char* text, size_t len) {
+    HANDLE h = console_of(out);
+    // A formatted write: the C library under Wine reports a failed fwrite
+    // to a device (a full disk's stand-in) as done. The text holds no NUL.
+    if (h == INVALID_HANDLE_VALUE)
+        return fprintf(out, "%.*s", (int)len, text) == (int)len ? DONE : CALL_FAILED;
+    wchar_t wide[TEXT_CELL];
+    while (len > 0) {
+        const size_t piece = len <= TEXT_CELL ? len : utf8_whole(text, TEXT_CELL);
+        const int units = MultiByteToWideChar(CP_UTF8, 0, text, (int)piece, wide, TEXT_CELL);
+        DWORD written = 0;
+        if (units <= 0 || !WriteConsoleW(h, wide, (DWORD)units, &written, NULL)) {
+            output_lost = 1;
+            return CALL_FAILED;
+        }
+        text += piece;
+        len -= piece;
+    }
+    return DONE;
 }
 
-static void remember_attributes(HANDLE out) {
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (saved_attributes_valid || !GetConsoleScreenBufferInfo(out, &info)) return;
-    saved_attributes = info.wAttributes;
-    saved_attributes_valid = 1;
+int console_finish_output(FILE* out) {
+    return fflush(out) == 0 && !ferror(out) && !output_lost ? DONE : CALL_FAILED;
 }
 
-// Clears the whole screen buffer as "cls" does, or colours all of it as
-// "color" does, so the text already shown takes the new colours too.
-static void perform(HANDLE h, unsigned char request) {
+// Gives every cell of the console's screen buffer `attributes`, and a blank
+// too when `blank`, as "color" and "cls" do. Returns nothing to tell: a
+// console that cannot be read is left as it is.
+static void fill_screen(HANDLE h, int blank, WORD attributes) {
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (!GetConsoleScreenBufferInfo(h, &info)) return;
     DWORD cells = (DWORD)info.dwSize.X * (DWORD)info.dwSize.Y;
     COORD origin = {0, 0};
     DWORD written;
-    if (request == CLEAR_REQUEST) {
+    if (blank) {
         FillConsoleOutputCharacterW(h, L' ', cells, origin, &written);
-        FillConsoleOutputAttribute(h, info.wAttributes, cells, origin, &written);
+        attributes = info.wAttributes;
         SetConsoleCursorPosition(h, origin);
-        return;
     }
-    WORD attributes = request == CONSOLE_YELLOW ? kYellowOnBlack : kRedOnBlack;
-    remember_attributes(h);
-    colour_changed = 1;
-    SetConsoleTextAttribute(h, attributes);
     FillConsoleOutputAttribute(h, attributes, cells, origin, &written);
 }
 
-static void write_console_utf8(const char* text, size_t len) {
-    wchar_t wide[PUMP_CHUNK + PUMP_HELD];
-    if (len == 0) return;
-    int units = MultiByteToWideChar(CP_UTF8, 0, text, (int)len, wide, PUMP_CHUNK + PUMP_HELD);
-    DWORD written = 0;
-    if (units > 0) WriteConsoleW(console_out, wide, (DWORD)units, &written, NULL);
+void console_clear(FILE* out) {
+    HANDLE h = console_of(out);
+    if (h != INVALID_HANDLE_VALUE) fill_screen(h, 1, 0);
 }
 
-// Writes each read at once, so a prompt is on the screen before its answer
-// is read. The end of a character split by a read, or a NUL whose request
-// comes in the next read, is kept for the next one.
-static DWORD WINAPI pump_output(LPVOID unused) {
-    (void)unused;
-    char bytes[PUMP_CHUNK + PUMP_HELD];
-    size_t held = 0;
-    DWORD got = 0;
-    while (ReadFile(pump_read, bytes + held, PUMP_CHUNK, &got, NULL) && got > 0) {
-        const size_t end = held + got;
-        size_t start = 0;
-        for (size_t k = 0; k < end; k++) {
-            if (bytes[k] != '\0') continue;
-            write_console_utf8(bytes + start, k - start);
-            start = k;
-            if (k + 1 == end) break;
-            const unsigned char request = (unsigned char)bytes[++k];
-            if (request == MARK_REQUEST) {
-                SetEvent(pump_reached_mark);
-            } else {
-                perform(console_out, request);
-            }
-            start = k + 1;
-        }
-        size_t whole = start;
-        if (whole == end || bytes[whole] != '\0') whole += utf8_whole(bytes + start, end - start);
-        write_console_utf8(bytes + start, whole - start);
-        held = end - whole;
-        memmove(bytes, bytes + whole, held);
-    }
-    return 0;
-}
-
-// Standard output becomes the pump's pipe, in the text mode it had. Any
-// step that fails leaves standard output on the console as it was.
-static void start_output_pump(void) {
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    HANDLE self = GetCurrentProcess();
-    DWORD mode;
-    HANDLE pump_write = NULL;
-    if (!GetConsoleMode(out, &mode) || !CreatePipe(&pump_read, &pump_write, NULL, 0)) return;
-    int fd = _open_osfhandle((intptr_t)pump_write, _O_TEXT);
-    pump_reached_mark = CreateEventW(NULL, FALSE, FALSE, NULL);
-    // _dup2 closes the console handle of standard output: the pump needs a copy.
-    if (fd < 0 || pump_reached_mark == NULL ||
-        !DuplicateHandle(self, out, self, &console_out, 0, FALSE, DUPLICATE_SAME_ACCESS))
-        return;
-    pump_thread = CreateThread(NULL, 0, pump_output, NULL, 0, NULL);
-    fflush(stdout);
-    if (pump_thread == NULL || _dup2(fd, _fileno(stdout)) != 0) {
-        pump_thread = NULL;
-        console_out = out;
-    }
-    // Once the last copy of the pipe's end is closed, a waiting pump ends.
-    _close(fd);
+// The whole screen takes the colours, the text already shown too.
+void console_set_colour(FILE* out, int scheme) {
+    HANDLE h = console_of(out);
+    if (h == INVALID_HANDLE_VALUE) return;
+    const WORD attributes = scheme == CONSOLE_YELLOW ? kYellowOnBlack : kRedOnBlack;
+    colour_changed = 1;
+    SetConsoleTextAttribute(h, attributes);
+    fill_screen(h, 0, attributes);
 }
 
 // The temporary file of a save under way, for the control handler to
@@ -201,26 +148,12 @@ static void start_output_pump(void) {
 static wchar_t temp_path[WIDE_PATH];
 static volatile LONG temp_kept = 0;
 
-static void restore_now(void) {
+void console_restore(void) {
     if (colour_changed && saved_attributes_valid) {
-        SetConsoleTextAttribute(console_out, saved_attributes);
+        SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE), saved_attributes);
         colour_changed = 0;
     }
     if (saved_input_mode_valid) SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), saved_input_mode);
-}
-
-// Everything written so far must be on the screen before the colours are
-// put back and the process ends: a mark goes down the pipe behind it, and
-// the pump says when it reaches it (or ends).
-void console_restore(void) {
-    fflush(stdout);
-    DWORD written = 0;
-    const char mark[] = {'\0', MARK_REQUEST};
-    if (pump_thread != NULL && WriteFile(handle_of(stdout), mark, sizeof mark, &written, NULL)) {
-        HANDLE either[] = {pump_reached_mark, pump_thread};
-        WaitForMultipleObjects(2, either, FALSE, INFINITE);
-    }
-    restore_now();
 }
 
 // Ctrl+C, Ctrl+Break and closing the window: put the console back and drop
@@ -228,41 +161,27 @@ void console_restore(void) {
 // with its usual status.
 static BOOL WINAPI on_console_event(DWORD event) {
     (void)event;
-    restore_now();
+    console_restore();
     if (temp_kept) DeleteFileW(temp_path);
     return FALSE;
 }
 
+// A program that ended badly may have left the console handing over single
+// keys, unechoed: the prompts read whole lines, echoed, with Ctrl+C at work.
 void console_start(void) {
-    start_output_pump();
-    remember_attributes(console_out);
-    if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &saved_input_mode))
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) {
+        saved_attributes = info.wAttributes;
+        saved_attributes_valid = 1;
+    }
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    if (GetConsoleMode(in, &saved_input_mode)) {
         saved_input_mode_valid = 1;
+        SetConsoleMode(
+            in, saved_input_mode | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT);
+    }
     atexit(console_restore);
     SetConsoleCtrlHandler(on_console_event, TRUE);
-}
-
-// Through the pump a request goes in the stream after a NUL byte, which the
-// program's text never holds; at a console of its own the text written so
-// far goes first.
-static void ask_console(FILE* out, unsigned char request) {
-    if (is_pumped(out)) {
-        fputc('\0', out);
-        fputc(request, out);
-        return;
-    }
-    HANDLE h = console_of(out);
-    if (h == INVALID_HANDLE_VALUE) return;
-    fflush(out);
-    perform(h, request);
-}
-
-static void windows_clear_terminal(FILE* out) {
-    ask_console(out, CLEAR_REQUEST);
-}
-
-static void windows_set_colour(FILE* out, int scheme) {
-    ask_console(out, (unsigned char)scheme);
 }
 
 // Shift, Ctrl, Alt and the lock keys alone are not "a key" for the wait.
@@ -271,55 +190,49 @@ static int is_modifier(WORD key) {
            key == VK_NUMLOCK || key == VK_SCROLL || key == VK_LWIN || key == VK_RWIN;
 }
 
-// One key press from the console's input queue, unechoed. Releases, mouse
-// and focus events (among them the release of the Enter that ended the
-// menu line) are passed over.
-static int windows_read_terminal_key(FILE* in) {
-    HANDLE h = handle_of(in);
-    for (;;) {
-        INPUT_RECORD record;
-        DWORD got = 0;
-        if (!ReadConsoleInputW(h, &record, 1, &got)) return INPUT_END;
-        if (got == 1 && record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown &&
-            !is_modifier(record.Event.KeyEvent.wVirtualKeyCode))
-            return DONE;
-    }
+// The key of the next event in the console's queue when it is a key going
+// down, else 0 (a release, the mouse, the focus); -1 when the queue cannot
+// be read.
+static int next_key_down(HANDLE h) {
+    INPUT_RECORD record;
+    DWORD got = 0;
+    if (!ReadConsoleInputW(h, &record, 1, &got) || got == 0) return -1;
+    const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+    return record.EventType == KEY_EVENT && key.bKeyDown ? key.wVirtualKeyCode : 0;
 }
 
-// What was typed at the console, as UTF-8: one line of ReadConsoleW at a
+// One key press from the console's input queue, unechoed, passing over the
+// release of the Enter that ended the menu line; what came with the key
+// (the rest of a paste) is dropped.
+int console_read_key(FILE* in) {
+    HANDLE h = handle_of(in);
+    int key;
+    while ((key = next_key_down(h)) == 0 || is_modifier((WORD)key)) {
+    }
+    if (key < 0) return INPUT_END;
+    FlushConsoleInputBuffer(h);
+    return DONE;
+}
+
+// What was typed at the console, as UTF-8: one read of ReadConsoleW at a
 // time, handed out byte by byte. `typed_ended` is set once Ctrl-Z was read.
-static char typed[TYPED_CHUNK * UTF8_PER_UNIT + 1];
+static char typed[TYPED_CHUNK * UTF8_PER_UNIT];
 static size_t typed_next = 0, typed_end = 0;
 static int typed_ended = 0;
-static wchar_t typed_high_surrogate = 0;
 
-// A high surrogate at the end of one read waits for its pair in the next;
-// CR LF becomes LF as the C library's text mode makes it; Ctrl-Z ends the
-// input there, as it does for the C library.
+// Ctrl-Z ends the input there, as it does for the C library. A CR LF stays
+// as it is, as the readers take it for a line end; and a character split
+// between two reads lies past what any answer keeps of a line.
 static void read_console_line(HANDLE h) {
-    wchar_t wide[TYPED_CHUNK + 1];
+    wchar_t wide[TYPED_CHUNK];
     DWORD got = 0;
-    int start = typed_high_surrogate != 0;
-    wide[0] = typed_high_surrogate;
-    typed_high_surrogate = 0;
-    if (!ReadConsoleW(h, wide + start, TYPED_CHUNK - start, &got, NULL) || got == 0) {
-        typed_ended = 1;
-        return;
-    }
+    if (!ReadConsoleW(h, wide, TYPED_CHUNK, &got, NULL)) got = 0;
     DWORD units = 0;
-    for (DWORD k = 0; k < got + start; k++) {
-        if (wide[k] == CTRL_Z) {
-            typed_ended = 1;
-            break;
-        }
-        if (wide[k] == L'\r' && k + 1 < got + start && wide[k + 1] == L'\n') continue;
-        wide[units++] = wide[k];
-    }
-    if (!typed_ended && units > 0 && IS_HIGH_SURROGATE(wide[units - 1]))
-        typed_high_surrogate = wide[--units];
+    while (units < got && wide[units] != CTRL_Z) units++;
+    typed_ended = got == 0 || units < got;
     int len = units == 0 ? 0
                          : WideCharToMultiByte(CP_UTF8, 0, wide, (int)units, typed,
-                                               (int)sizeof typed - 1, NULL, NULL);
+                                               (int)sizeof typed, NULL, NULL);
     typed_next = 0;
     typed_end = len > 0 ? (size_t)len : 0;
 }
@@ -327,20 +240,15 @@ static void read_console_line(HANDLE h) {
 // Only standard input is ever a console, and console_start asked once: read
 // byte by byte, a saved file would otherwise cost a call to the system a
 // byte.
-static int reads_console(const FILE* in) {
-    return in == stdin && saved_input_mode_valid;
-}
+static int reads_console(const FILE* in) { return in == stdin && saved_input_mode_valid; }
 
-static int windows_read_byte(FILE* in) {
+int console_read_byte(FILE* in) {
     if (!reads_console(in)) return getc(in);
-    while (typed_next == typed_end) {
-        if (typed_ended) return EOF;
-        read_console_line(handle_of(in));
-    }
-    return (unsigned char)typed[typed_next++];
+    while (typed_next == typed_end && !typed_ended) read_console_line(handle_of(in));
+    return typed_next < typed_end ? (unsigned char)typed[typed_next++] : EOF;
 }
 
-static void windows_unread_byte(int c, FILE* in) {
+void console_unread_byte(int c, FILE* in) {
     if (!reads_console(in)) {
         ungetc(c, in);
     } else if (c != EOF && typed_next > 0) {
@@ -348,12 +256,12 @@ static void windows_unread_byte(int c, FILE* in) {
     }
 }
 
-static void windows_drop_typed_keys(FILE* in) {
+void console_drop_typed_keys(FILE* in) {
     typed_next = typed_end;
     FlushConsoleInputBuffer(handle_of(in));
 }
 
-static void windows_local_time(struct tm* now) {
+void console_local_time(struct tm* now) {
     time_t t = time(NULL);
     // Fails only for times before 1970, which time() does not give.
     (void)localtime_s(now, &t);
@@ -363,7 +271,7 @@ static void windows_local_time(struct tm* now) {
 // MB_OK, 0x30). Closing the box with its close button also answers IDOK, so
 // any other answer means no box came up (0 on Windows, -1 under Wine with no
 // display, in a session without a desktop).
-static int windows_box(const char* text, const char* caption) {
+int console_box(const char* text, const char* caption) {
     static wchar_t wide_text[TEXT_CELL];
     static wchar_t wide_caption[TEXT_CELL];
     if (widen(text, wide_text, TEXT_CELL) != DONE ||
@@ -378,13 +286,10 @@ static int windows_box(const char* text, const char* caption) {
 static int drain_for_enter(HANDLE in) {
     int enter = 0;
     DWORD waiting = 0;
-    while (GetNumberOfConsoleInputEvents(in, &waiting) && waiting > 0) {
-        INPUT_RECORD record;
-        DWORD got = 0;
-        if (!ReadConsoleInputW(in, &record, 1, &got) || got == 0) break;
-        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown &&
-            record.Event.KeyEvent.wVirtualKeyCode == VK_RETURN)
-            enter = 1;
+    int key = 0;
+    while (key >= 0 && GetNumberOfConsoleInputEvents(in, &waiting) && waiting > 0) {
+        key = next_key_down(in);
+        enter |= key == VK_RETURN;
     }
     return enter;
 }
@@ -397,17 +302,16 @@ static int redirected_input_ended(FILE* in) {
     DWORD waiting = 0;
     if (GetFileType(h) == FILE_TYPE_PIPE && PeekNamedPipe(h, NULL, 0, NULL, &waiting, NULL))
         return 0;
-    int c = getc(in);
-    if (c == EOF) return 1;
-    ungetc(c, in);
-    return 0;
+    const int c = getc(in);
+    if (c != EOF) ungetc(c, in);
+    return c == EOF;
 }
 
 // At a console the wait also listens for Enter, which asks to leave the
 // mode at once. From a pipe or a file it ends at once when input has ended,
 // and is otherwise a plain sleep that leaves the input for later prompts.
-static int windows_wait(int ms, FILE* in) {
-    if (!windows_is_terminal(in)) {
+int console_wait(int ms, FILE* in) {
+    if (!console_is_terminal(in)) {
         if (redirected_input_ended(in)) return INPUT_END;
         Sleep((DWORD)ms);
         return DONE;
@@ -427,15 +331,22 @@ static int windows_wait(int ms, FILE* in) {
     return DONE;
 }
 
-// The system editor prints the file on the default printer and ends. It
-// is started as a program of its own, never through a shell, and the name
-// goes to it in quotes, whole.
-static int windows_print(const char* path) {
+// The system editor prints the file on the default printer and ends. It is
+// the Notepad of the system's own Windows folder, asked of the system, so a
+// NOTEPAD.exe lying in the working directory or on PATH never runs; it is
+// started as a program of its own, never through a shell, and the name goes
+// to it in quotes, whole.
+int console_print(const char* path) {
+    static const wchar_t kNotepad[] = L"\\notepad.exe";
+    wchar_t notepad[WIDE_PATH];
     wchar_t quoted[WIDE_PATH + 2] = L"\"";
-    if (widen(path, quoted + 1, WIDE_PATH) != DONE) return CALL_FAILED;
+    const UINT len = GetSystemWindowsDirectoryW(notepad, WIDE_PATH);
+    if (len == 0 || len + wcslen(kNotepad) >= WIDE_PATH ||
+        widen(path, quoted + 1, WIDE_PATH) != DONE)
+        return CALL_FAILED;
+    wcscat(notepad, kNotepad);
     wcscat(quoted, L"\"");
-    return _wspawnlp(_P_WAIT, L"NOTEPAD", L"NOTEPAD", L"/P", quoted, NULL) == 0 ? DONE
-                                                                                : CALL_FAILED;
+    return _wspawnl(_P_WAIT, notepad, L"NOTEPAD", L"/P", quoted, NULL) == 0 ? DONE : CALL_FAILED;
 }
 
 // A C stream over an open handle; the handle is closed when it cannot be.
@@ -450,18 +361,24 @@ static FILE* stream_of(HANDLE h, int flags, const char* mode) {
     return file;
 }
 
+static void drop_temp_file(void) {
+    temp_kept = 0;
+    DeleteFileW(temp_path);
+}
+
 // CREATE_NEW creates the file only if the name is free; a link at the name
 // makes it fail rather than be followed. The name takes the process and a
 // count, tried again while another file holds it. Text mode, so the file
 // gets the system's own line ends. FILE_SHARE_DELETE lets the control
 // handler remove it while it is still open.
-static FILE* windows_create_temp_file(const char* beside, char* path, size_t size) {
+FILE* console_create_temp_file(const char* beside) {
     static unsigned count = 0;
+    char path[WIDE_PATH];
     for (int tries = 0; tries < MAX_TEMP_TRIES; tries++) {
-        int len = snprintf(path, size, "%s.%lu-%u.tmp", beside,
+        int len = snprintf(path, sizeof path, "%s.%lu-%u.tmp", beside,
                            (unsigned long)GetCurrentProcessId(), ++count);
         temp_kept = 0;
-        if (len < 0 || (size_t)len >= size || widen(path, temp_path, WIDE_PATH) != DONE)
+        if (len < 0 || (size_t)len >= sizeof path || widen(path, temp_path, WIDE_PATH) != DONE)
             return NULL;
         HANDLE h = CreateFileW(temp_path, GENERIC_WRITE, FILE_SHARE_DELETE, NULL, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, NULL);
@@ -471,26 +388,17 @@ static FILE* windows_create_temp_file(const char* beside, char* path, size_t siz
         }
         temp_kept = 1;
         FILE* file = stream_of(h, _O_WRONLY | _O_TEXT, "w");
-        if (file == NULL) {
-            temp_kept = 0;
-            DeleteFileW(temp_path);
-        }
+        if (file == NULL) drop_temp_file();
         return file;
     }
     return NULL;
-}
-
-static void windows_drop_temp_file(const char* path) {
-    wchar_t wide[WIDE_PATH];
-    temp_kept = 0;
-    if (widen(path, wide, WIDE_PATH) == DONE) DeleteFileW(wide);
 }
 
 // A folder cannot be opened as a file at all, so it is told apart first;
 // once open, only a file on a disk is read, never a device (CON, NUL, a
 // serial port) or a pipe, which could wait for ever. Sharing everything
 // lets another program replace or remove the file while it is read.
-static int windows_open_file(const char* path, FILE** file) {
+int console_open_file(const char* path, FILE** file) {
     wchar_t wide[WIDE_PATH];
     if (widen(path, wide, WIDE_PATH) != DONE) return CALL_FAILED;
     DWORD attributes = GetFileAttributesW(wide);
@@ -508,37 +416,33 @@ static int windows_open_file(const char* path, FILE** file) {
     return *file != NULL ? DONE : CALL_FAILED;
 }
 
-static int windows_sync_file(FILE* file) {
-    if (fflush(file) != 0) return CALL_FAILED;
-    return _commit(_fileno(file)) == 0 ? DONE : CALL_FAILED;
-}
-
 // Windows refuses to replace a file another program holds open (another
 // Kelvra loading it, a virus scanner, an indexer), so a refusal is tried
 // again for about a second. MoveFileExW replaces the old file in one step,
 // as a rename does; a folder at the name is never replaced.
-static int windows_replace_file(const char* from, const char* to) {
-    wchar_t wide_from[WIDE_PATH];
+int console_replace_file(FILE* file, const char* to, int written) {
+    const bool pushed = written == DONE && fflush(file) == 0 && _commit(_fileno(file)) == 0;
     wchar_t wide_to[WIDE_PATH];
-    if (widen(from, wide_from, WIDE_PATH) != DONE || widen(to, wide_to, WIDE_PATH) != DONE)
-        return CALL_FAILED;
-    for (int tries = 1;; tries++) {
+    const bool closed = fclose(file) == 0;
+    for (int tries = 1; closed && pushed && widen(to, wide_to, WIDE_PATH) == DONE; tries++) {
         const DWORD old = GetFileAttributesW(wide_to);
-        if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY)) return CALL_FAILED;
-        if (MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY)) break;
+        if (MoveFileExW(temp_path, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             temp_kept = 0;
             return DONE;
         }
         DWORD error = GetLastError();
         if (tries == REPLACE_TRIES ||
             (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED))
-            return CALL_FAILED;
+            break;
         Sleep(REPLACE_PAUSE_MS);
     }
+    drop_temp_file();
+    return CALL_FAILED;
 }
 
 // A variable longer than TEXT_CELL units reads as unset.
-static int windows_env(const char* name, char* value, size_t size) {
+int console_env(const char* name, char* value, size_t size) {
     wchar_t wide_name[TEXT_CELL];
     wchar_t wide[TEXT_CELL];
     DWORD len = widen(name, wide_name, TEXT_CELL) == DONE
@@ -548,7 +452,7 @@ static int windows_env(const char* name, char* value, size_t size) {
     return narrow(wide, value, size);
 }
 
-static int windows_account_name(char* name, size_t size) {
+int console_account_name(char* name, size_t size) {
     wchar_t wide[TEXT_CELL];
     DWORD len = TEXT_CELL;
     if (!GetUserNameW(wide, &len)) wide[0] = L'\0';
@@ -556,7 +460,7 @@ static int windows_account_name(char* name, size_t size) {
 }
 
 // Valid UTF-8 stays; any other line is read in the OEM code page.
-static void windows_legacy_to_utf8(char* line, size_t size) {
+void console_legacy_to_utf8(char* line, size_t size) {
     wchar_t wide[TEXT_CELL];
     if (size == 0 || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line, -1, NULL, 0) > 0)
         return;
@@ -564,18 +468,5 @@ static void windows_legacy_to_utf8(char* line, size_t size) {
         (void)narrow(wide, line, size);
 }
 
-// clang-format off
-static const Console kSystem = {
-    windows_is_terminal, windows_clear_terminal, windows_set_colour, windows_read_terminal_key,
-    windows_drop_typed_keys, windows_read_byte, windows_unread_byte, windows_local_time,
-    windows_box, windows_wait, windows_print, windows_create_temp_file, windows_drop_temp_file,
-    windows_open_file, windows_sync_file, windows_replace_file, windows_env, windows_account_name,
-    windows_legacy_to_utf8, '\\',
-};
-// clang-format on
-
 const int console_on_windows = 1;
-
-const Console* console_system(void) {
-    return &kSystem;
-}
+const char console_path_separator = '\\';

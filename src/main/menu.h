@@ -8,5 +8,5 @@
 #include "notes/notes.h"
 
 // Greets, then runs menu cycles (one validated choice, one command, one
-// key-wait) until input ends. `users` is the name for the list footer.
-void menu_run(FILE* in, FILE* out, const Console* con, Notes* notas, const char* users);
+// key-wait) until input ends. `user_name` is the name for the list footer.
+void menu_run(FILE* in, FILE* out, const Console* con, Notes* notes, const char* user_name);

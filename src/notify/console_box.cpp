@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "notify/notify.h"
+#include "terminal/terminal.h"
 #include "utf8/utf8.h"
 
 // The console box never grows wider than this, so a long description is
@@ -28,10 +29,17 @@ static size_t next_row_length(const char* text, size_t width) {
     return last_blank;
 }
 
+// `count` blanks, or hyphens: as many as a row can need at a time.
+static void put_run(FILE* out, char c, size_t count) {
+    char run[BOX_MAX_WIDTH + 2];
+    memset(run, c, sizeof run);
+    terminal_write(out, run, count);
+}
+
 static void draw_rule(FILE* out, size_t width) {
-    fputc('+', out);
-    for (size_t k = 0; k < width + 2; k++) fputc('-', out);
-    fputs("+\n", out);
+    terminal_put(out, "+");
+    put_run(out, '-', width + 2);
+    terminal_put(out, "+\n");
 }
 
 // One row of the frame: the first `len` bytes of `text`, padded to `width`
@@ -41,11 +49,11 @@ static void draw_row(FILE* out, const char* text, size_t len, size_t width, bool
                      int on_terminal) {
     size_t cols = utf8_columns(text, len);
     size_t left = centred ? (width - cols) / 2 : 0;
-    fputs("| ", out);
-    for (size_t k = 0; k < left; k++) fputc(' ', out);
-    notes_put_text(out, text, len, on_terminal);
-    for (size_t k = left + cols; k < width; k++) fputc(' ', out);
-    fputs(" |\n", out);
+    terminal_put(out, "| ");
+    put_run(out, ' ', left);
+    terminal_put_note(out, text, len, on_terminal);
+    put_run(out, ' ', width - left - cols);
+    terminal_put(out, " |\n");
 }
 
 // As many rows as `text` needs; an empty text still takes one row.
@@ -61,15 +69,14 @@ static void draw_wrapped(FILE* out, const char* text, size_t width, bool centred
 // The frame is as wide as its longest text, within BOX_MAX_WIDTH and never
 // narrower than the button. Like a real modal box it takes only an Enter
 // pressed once it is up, not one typed earlier.
-int notify_console_box(const char* text, const char* caption, FILE* in, FILE* out,
-                       const Console* con) {
+int notify_console_box(const char* text, const char* caption, FILE* in, FILE* out) {
     static const char kButton[] = "[ Aceptar ]";
     const size_t widest =
         std::max(utf8_columns(caption, strlen(caption)), utf8_columns(text, strlen(text)));
     const size_t width = std::max(std::min(widest, (size_t)BOX_MAX_WIDTH), sizeof kButton - 1);
-    const int on_terminal = con->is_terminal(out);
-    if (con->is_terminal(in)) con->drop_typed_keys(in);
-    if (on_terminal) fputc('\a', out);
+    const int on_terminal = console_is_terminal(out);
+    if (console_is_terminal(in)) console_drop_typed_keys(in);
+    if (on_terminal) terminal_put(out, "\a");
     draw_rule(out, width);
     draw_wrapped(out, caption, width, true, on_terminal);
     draw_rule(out, width);
@@ -77,5 +84,5 @@ int notify_console_box(const char* text, const char* caption, FILE* in, FILE* ou
     draw_row(out, "", 0, width, false, on_terminal);
     draw_row(out, kButton, sizeof kButton - 1, width, true, on_terminal);
     draw_rule(out, width);
-    return notes_read_line(in, con, nullptr, 0) >= 0 ? DONE : INPUT_END;
+    return notes_read_line(in, nullptr, 0, nullptr) >= 0 ? DONE : INPUT_END;
 }

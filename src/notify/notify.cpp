@@ -5,6 +5,8 @@
 #include <string.h>
 #include <time.h>
 
+#include "terminal/terminal.h"
+
 static const char kHowToLeave[] = "Presione Enter para volver al menu\n";
 
 // Between two looks at the clock.
@@ -24,15 +26,6 @@ enum : long long { NO_MINUTE = -1 };
 // What the readers of a note's time give for text that is not one.
 enum { NOT_A_TIME = -1 };
 
-// The desktop's box when one can be shown, else the one drawn in the console,
-// so a due note is always seen.
-static int show_box(const char* text, const char* caption, FILE* in, FILE* out,
-                    const Console* con) {
-    int answer = con->box(text, caption);
-    if (answer != CALL_FAILED) return answer;
-    return notify_console_box(text, caption, in, out, con);
-}
-
 // The clock's minute, counted in local time as it reads, without daylight
 // saving: when the clock is put back an hour the same minutes come again and
 // count as a clock moved back. NO_MINUTE when it cannot be counted.
@@ -44,9 +37,7 @@ static long long clock_minute(const struct tm* now) {
     return (long long)t / SECONDS_PER_MINUTE;
 }
 
-static bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
+static bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // The number written with the two digits at `d`, or NOT_A_TIME.
 static int two_digits(const char* d) {
@@ -57,10 +48,10 @@ static int two_digits(const char* d) {
 // The minute of the day of a note's time, when it is written exactly in the
 // clock's form "HH:MM"; NOT_A_TIME otherwise, so "9:05" or "14:30 x" never
 // come due.
-static int note_minute(const char* hora) {
-    if (strlen(hora) != sizeof "HH:MM" - 1 || hora[2] != ':') return NOT_A_TIME;
-    int hours = two_digits(hora);
-    int minutes = two_digits(hora + 3);
+static int note_minute(const char* time) {
+    if (strlen(time) != sizeof "HH:MM" - 1 || time[2] != ':') return NOT_A_TIME;
+    int hours = two_digits(time);
+    int minutes = two_digits(time + 3);
     if (hours < 0 || hours >= 24 || minutes < 0 || minutes >= MINUTES_PER_HOUR) return NOT_A_TIME;
     return hours * MINUTES_PER_HOUR + minutes;
 }
@@ -86,39 +77,44 @@ static long long minutes_due(Watch* watch, long long now) {
 
 // A note is due when its minute of the day lies among the `span` minutes up
 // to and including `today`, the clock's minute of the day.
-static int is_due(const char* hora, int today, long long span) {
-    int minute = note_minute(hora);
+static int is_due(const char* time, int today, long long span) {
+    int minute = note_minute(time);
     if (minute < 0) return 0;
     return (today - minute + MINUTES_PER_DAY) % MINUTES_PER_DAY < span;
 }
 
-// The stream is named `input` here because `in` is the row being checked.
-int alert(const char (&TitNot)[MAX_NOTES][NAME_CELL], const char (&hora)[MAX_NOTES][TIME_CELL],
-          const char (&descr)[MAX_NOTES][DESC_CELL], int indN, FILE* input, FILE* out,
-          const Console* con) {
+int notify_watch(FILE* in, FILE* out, const Console* con, const Notes* notes) {
     // Printed even from a pipe, where Enter does not leave, so a session's
     // transcript is the same wherever it runs.
-    fputs(kHowToLeave, out);
-    int rest = CALL_FAILED;  // no box acknowledged yet
+    terminal_put(out, kHowToLeave);
+    bool acknowledged = false;
     Watch watch = {NO_MINUTE, NO_MINUTE};
-    for (;;) {  // verificador
+    for (;;) {
         struct tm now;
         con->local_time(&now);
-        char horaL[CLOCK_TEXT];
-        if (strftime(horaL, sizeof horaL, "%H:%M", &now) == 0) horaL[0] = '\0';
-        fprintf(out, "la hora es: %s\n", horaL);
+        char line[CLOCK_TEXT];
+        if (strftime(line, sizeof line, "la hora es: %H:%M\n", &now) == 0) line[0] = '\0';
+        terminal_put(out, line);
         // On the screen before the wait and any box, even through a pipe.
         fflush(out);
         const long long span = minutes_due(&watch, clock_minute(&now));
         const int today = now.tm_hour * MINUTES_PER_HOUR + now.tm_min;
-        // Notes come due in the order of the table, however late.
-        for (int in = 0; in < indN; in++) {
-            if (!is_due(hora[in], today, span)) continue;
-            rest = show_box(descr[in], TitNot[in], input, out, con);
-            if (rest == INPUT_END) return INPUT_END;
+        // Notes come due in the order of the table, however late. The mode
+        // ends after the wait that follows the last box, if that one was
+        // acknowledged.
+        for (int row = 0; row < notes->count; row++) {
+            if (!is_due(notes->times[row], today, span)) continue;
+            // The desktop's box when one can be shown, else the one drawn in
+            // the console, so a due note is always seen.
+            const char* text = notes->descriptions[row];
+            int answer = con->box(text, notes->names[row]);
+            if (answer == CALL_FAILED)
+                answer = notify_console_box(text, notes->names[row], in, out);
+            if (answer == INPUT_END) return INPUT_END;
+            acknowledged = answer == DONE;
         }
-        int waited = con->wait(CYCLE_MS, input);
+        const int waited = con->wait(CYCLE_MS, in);
         if (waited == INPUT_END) return INPUT_END;
-        if (rest == DONE || waited == USER_LEFT) return DONE;
+        if (acknowledged || waited == USER_LEFT) return DONE;
     }
 }

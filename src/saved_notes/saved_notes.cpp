@@ -3,34 +3,32 @@
 
 #include <string.h>
 
+#include "terminal/terminal.h"
+
 static const char kSavedFile[] = "NotasGuardadas.txt";
-static const char kNotSaved[] = "No se pudieron guardar las notas\n";
 
 enum {
-    // `c`, one line of the file: the widest field and the "-" that ends it.
-    // A longer line is longer than any cell and is cut anyway.
-    LINE_CELL = DESC_CELL + 1,
-    // The import location and the temporary file's name; a longer one is
-    // refused rather than cut.
+    // One line of the file: the widest field and the "-" that ends it. A
+    // longer line is longer than any cell and is cut anyway.
+    LINE_CELL = DESCRIPTION_CELL + 1,
+    // The import location; a longer one is refused rather than cut.
     PATH_CELL = 4096,
     // Far more than ten notes can fill: a file that goes on past it (a
     // link to an endless system file, say) holds nothing more to use.
-    FILE_BUDGET = 16L * 1024 * 1024
+    FILE_BUDGET = 16L * 1024 * 1024,
+    FULL_TEXT = 64
 };
 
-// "%.*s" instead of "%s": a cell is read up to its own size and no further.
-static int write_field(FILE* file, const char* cell, int size) {
-    return fprintf(file, "%.*s-\n", size - 1, cell) < 0 ? CALL_FAILED : DONE;
-}
-
-int saved_notes_write(FILE* file, const Notes* notas) {
-    bool failed = false;
-    for (int ins = 0; ins < notas->indN; ins++) {
-        failed |= write_field(file, notas->TitNot[ins], NAME_CELL) != DONE;
-        failed |= write_field(file, notas->hora[ins], TIME_CELL) != DONE;
-        failed |= write_field(file, notas->descr[ins], DESC_CELL) != DONE;
+int saved_notes_write(FILE* file, const Notes* notes) {
+    for (int row = 0; row < notes->count; row++) {
+        const char* const fields[] = {notes->names[row], notes->times[row],
+                                      notes->descriptions[row]};
+        for (const char* field : fields) {
+            terminal_put(file, field);
+            terminal_put(file, "-\n");
+        }
     }
-    return (failed || ferror(file)) ? CALL_FAILED : DONE;
+    return ferror(file) ? CALL_FAILED : DONE;
 }
 
 // The old file is replaced only by a complete new one that is already on
@@ -39,124 +37,106 @@ int saved_notes_write(FILE* file, const Notes* notas) {
 // it in place is a rename within one folder: saves of several programs at
 // once never write into each other's file, and each reader sees one whole
 // saved version.
-void saved_notes_save(FILE* out, const Console* con, const Notes* notas) {
-    char temp[PATH_CELL];
-    FILE* guar = con->create_temp_file(kSavedFile, temp, sizeof temp);
-    if (guar == nullptr) {
-        fputs(kNotSaved, out);
-        return;
-    }
-    bool ok = saved_notes_write(guar, notas) == DONE && con->sync_file(guar) == DONE;
-    ok = fclose(guar) == 0 && ok && con->replace_file(temp, kSavedFile) == DONE;
-    if (!ok) con->drop_temp_file(temp);
-    fputs(ok ? "Notas guardadas correctamente\n" : kNotSaved, out);
+void saved_notes_save(FILE* out, const Notes* notes) {
+    FILE* file = console_create_temp_file(kSavedFile);
+    const bool saved =
+        file != nullptr &&
+        console_replace_file(file, kSavedFile, saved_notes_write(file, notes)) == DONE;
+    terminal_put(out,
+                 saved ? "Notas guardadas correctamente\n" : "No se pudieron guardar las notas\n");
 }
 
 // Every field was written followed by one "-", so exactly one comes off the
 // end; hyphens inside the text are the user's own. A line with no final "-"
-// is taken whole. A line that did not fit in `c` has lost its end already.
-// A line that is not UTF-8 comes from an older build that saved in the
-// console's code page; the console layer converts it where that applies.
-static void take_field(char* field, size_t size, char* c, long len, const Console* con) {
-    if (len > 0 && len < LINE_CELL && c[len - 1] == '-') c[len - 1] = '\0';
-    con->legacy_to_utf8(c, LINE_CELL);
-    utf8_copy(field, size, c);
-}
-
-static void append_note(Notes* notas, const char* name, const char* time, const char* desc) {
-    const int row = notas->indN;
-    utf8_copy(notas->TitNot[row], NAME_CELL, name);
-    utf8_copy(notas->hora[row], TIME_CELL, time);
-    utf8_copy(notas->descr[row], DESC_CELL, desc);
-    notas->indN = row + 1;
+// is taken whole. A line that did not fit in its LINE_CELL has lost its end
+// already. A line that is not UTF-8 comes from an older build that saved in
+// the console's code page; the console layer converts it where that applies.
+static void take_field(char* line, long len) {
+    if (len > 0 && len < LINE_CELL && line[len - 1] == '-') line[len - 1] = '\0';
+    console_legacy_to_utf8(line, LINE_CELL);
 }
 
 // Lines are whole lines however long, so a long description can never shift
-// the following lines into the wrong fields.
-int saved_notes_read(FILE* file, const Console* con, Notes* notas) {
-    char c[LINE_CELL];
-    char notAuxN[NAME_CELL] = "";
-    char notAuxH[TIME_CELL] = "";
-    char notAuxD[DESC_CELL] = "";
-    int l = 0;
-    int not_loaded = 0;
+// the following lines into the wrong fields. Each is cut to its cell as the
+// note enters the table.
+int saved_notes_read(FILE* file, Notes* notes) {
+    char fields[3][LINE_CELL];
+    int lines_in_group = 0;
+    int found = 0;
     long len;
-    long budget = FILE_BUDGET;
-    while ((len = notes_read_line_within(file, con, c, sizeof c, &budget)) >= 0) {
-        l++;
-        if (l == 1) {
-            take_field(notAuxN, sizeof notAuxN, c, len, con);
-        } else if (l == 2) {
-            take_field(notAuxH, sizeof notAuxH, c, len, con);
-        } else {
-            take_field(notAuxD, sizeof notAuxD, c, len, con);
-            l = 0;
-            if (notas->indN >= 0 && notas->indN < MAX_NOTES) {
-                append_note(notas, notAuxN, notAuxH, notAuxD);
-            } else {
-                not_loaded++;
-            }
-        }
+    FileText text;
+    notes_start_file_text(file, &text, FILE_BUDGET);
+    while ((len = notes_read_line(file, fields[lines_in_group], LINE_CELL, &text)) >= 0) {
+        take_field(fields[lines_in_group], len);
+        if (++lines_in_group < 3) continue;
+        lines_in_group = 0;
+        found++;
+        if (notes->count == MAX_NOTES) continue;
+        const int row = notes->count++;
+        utf8_copy(notes->names[row], NAME_CELL, fields[0]);
+        utf8_copy(notes->times[row], TIME_CELL, fields[1]);
+        utf8_copy(notes->descriptions[row], DESCRIPTION_CELL, fields[2]);
     }
-    return ferror(file) ? CALL_FAILED : not_loaded;
-}
-
-// The path holds the user's folder, which came from outside the program: at
-// a terminal it is shown as a note is.
-static void report_path(FILE* out, const Console* con, const char* what, const char* path) {
-    fputs(what, out);
-    notes_put_text(out, path, strlen(path), con->is_terminal(out));
-    fputs("\n", out);
+    return ferror(file) ? CALL_FAILED : found;
 }
 
 // Reads into a copy of the table, so a file that fails half way adds nothing.
 // Binary mode: the reader itself takes LF and CR LF, so a file reads the same
 // on every system, whichever wrote it. Only a regular file is read: a pipe
-// or a device could hold the menu for ever.
-static void load_from(FILE* out, const Console* con, Notes* notas, const char* path,
-                      const char* confirmation) {
+// or a device could hold the menu for ever. An empty file is a save of no
+// notes; one with bytes but no whole note is not what a save writes.
+static void load_from(FILE* out, Notes* notes, const char* path, const char* confirmation) {
     FILE* file = nullptr;
-    int opened = con->open_file(path, &file);
-    const char* failed = opened == NOT_A_FILE ? "No se pudo leer " : "No se pudo abrir ";
-    Notes leidas = *notas;
-    int not_loaded = CALL_FAILED;
+    const int opened = console_open_file(path, &file);
+    Notes loaded = *notes;
+    int found = CALL_FAILED;
+    bool empty = true;
     if (opened == DONE) {
-        failed = "No se pudo leer ";
-        not_loaded = saved_notes_read(file, con, &leidas);
+        found = saved_notes_read(file, &loaded);
+        empty = ftell(file) == 0;
         fclose(file);
     }
-    if (not_loaded < 0) {
-        report_path(out, con, failed, path);
-        return;
+    if (found < 0) {
+        terminal_report(out, opened == CALL_FAILED ? "No se pudo abrir " : "No se pudo leer ",
+                        path);
+    } else if (found == 0 && !empty) {
+        terminal_report(out, "No se encontro ninguna nota en ", path);
+    } else {
+        const int not_loaded = found - (loaded.count - notes->count);
+        *notes = loaded;
+        char full[FULL_TEXT];
+        snprintf(full, sizeof full, "La lista de notas esta llena: %d notas no se cargaron\n",
+                 not_loaded);
+        if (not_loaded > 0) terminal_put(out, full);
+        terminal_put(out, confirmation);
     }
-    *notas = leidas;
-    if (not_loaded > 0)
-        fprintf(out, "La lista de notas esta llena: %d notas no se cargaron\n", not_loaded);
-    fputs(confirmation, out);
 }
 
-void saved_notes_load(FILE* out, const Console* con, Notes* notas) {
-    load_from(out, con, notas, kSavedFile, "Notas Cargadas correctamente\n");
+void saved_notes_load(FILE* out, Notes* notes) {
+    load_from(out, notes, kSavedFile, "Notas Cargadas correctamente\n");
 }
 
-// The user's folder, then Documents, Kelvra and the saved file's name, built
-// afresh for each import so it follows the user's folder as it is now. A
-// location too long for `path` is refused rather than opened cut short: cut,
-// it could name another, real file.
-void saved_notes_import(FILE* out, const Console* con, Notes* notas) {
+// The user's folder (USERPROFILE first, as on Windows, so one setting serves
+// both systems; else HOME), then Documents, Kelvra and the saved file's
+// name, built afresh for each import so it follows the user's folder as it
+// is now. A location too long for `path` is refused rather than opened cut
+// short: cut, it could name another, real file.
+void saved_notes_import(FILE* out, Notes* notes) {
     char home[PATH_CELL];
-    if (notes_home_folder(con, home, sizeof home) != DONE) {
-        fputs("No se encontro la carpeta del usuario\n", out);
+    int found = console_env("USERPROFILE", home, sizeof home);
+    if (home[0] == '\0') found = console_env("HOME", home, sizeof home);
+    if (found != DONE) {
+        terminal_put(out, "No se encontro la carpeta del usuario\n");
         return;
     }
     char path[PATH_CELL];
-    const char sep = con->path_separator;
+    const char sep = console_path_separator;
     int len =
         snprintf(path, sizeof path, "%s%cDocuments%cKelvra%c%s", home, sep, sep, sep, kSavedFile);
     // A failure (negative) is past any size too.
     if ((size_t)len >= sizeof path) {
-        report_path(out, con, "No se pudo abrir ", path);
+        terminal_report(out, "No se pudo abrir ", path);
         return;
     }
-    load_from(out, con, notas, path, "Notas Importadas correctamente\n");
+    load_from(out, notes, path, "Notas Importadas correctamente\n");
 }

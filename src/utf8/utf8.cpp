@@ -13,7 +13,12 @@ enum {
     C0_END = 0x20,  // C0 codes are below the blank
     DEL = 0x7F,
     C1_LEAD = 0xC2,  // U+0080 to U+009F are C2 80 to C2 9F
-    C1_LAST = 0x9F
+    C1_LAST = 0x9F,
+    HIGH_SURROGATE = 0xD800,
+    LOW_SURROGATE = 0xDC00,
+    SURROGATE_END = 0xE000,
+    FIRST_PAIRED = 0x10000,  // U+10000 and up take a pair of units
+    REPLACEMENT = 0xFFFD
 };
 
 size_t utf8_length(unsigned char lead) {
@@ -23,9 +28,7 @@ size_t utf8_length(unsigned char lead) {
     return 1;
 }
 
-int utf8_is_tail(unsigned char c) {
-    return (c & TAIL_MASK) == TAIL;
-}
+int utf8_is_tail(unsigned char c) { return (c & TAIL_MASK) == TAIL; }
 
 // Only the last character can be split: look back over its tail bytes to
 // its lead, and cut before the lead when fewer tails follow it than it asks
@@ -48,6 +51,27 @@ int utf8_copy(char* cell, size_t size, const char* src) {
     if (!whole) n = utf8_whole(cell, n);
     cell[n] = '\0';
     return whole;
+}
+
+// The lead byte's marker, then six bits a tail byte.
+static size_t encode(unsigned long code, char* out) {
+    static const unsigned long kLast[] = {0x7F, 0x7FF, 0xFFFF};
+    static const unsigned char kMarker[] = {0x00, 0xC0, 0xE0, 0xF0};
+    size_t len = 1;
+    while (len < 4 && code > kLast[len - 1]) len++;
+    for (size_t k = len - 1; k > 0; k--, code >>= 6) out[k] = (char)(TAIL | (code & 0x3F));
+    out[0] = (char)(kMarker[len - 1] | code);
+    return len;
+}
+
+int utf8_utf16_needs_pair(long unit) { return unit >= HIGH_SURROGATE && unit < LOW_SURROGATE; }
+
+size_t utf8_from_utf16(long unit, long low, char* out) {
+    const bool paired = utf8_utf16_needs_pair(unit) && low >= LOW_SURROGATE && low < SURROGATE_END;
+    if (paired)
+        return encode(FIRST_PAIRED + ((unit - HIGH_SURROGATE) << 10) + (low - LOW_SURROGATE), out);
+    const bool surrogate = unit >= HIGH_SURROGATE && unit < SURROGATE_END;
+    return encode(surrogate ? (unsigned long)REPLACEMENT : (unsigned long)unit, out);
 }
 
 size_t utf8_columns(const char* text, size_t len) {

@@ -24,6 +24,16 @@ size_t utf8_whole(const char* text, size_t len);
 // whole one. Returns nonzero when all of `src` fit.
 int utf8_copy(char* cell, size_t size, const char* src);
 
+// Nonzero for a UTF-16 unit that makes a character only with the unit after
+// it (a high surrogate, D800 to DBFF).
+int utf8_utf16_needs_pair(long unit);
+
+// Writes to `out`, which has room for 4 bytes, the UTF-8 form of the
+// character of the UTF-16 unit `unit`, with `low` after it when `unit` needs
+// a pair. A unit that makes no character (a surrogate out of its pair)
+// stands for U+FFFD. Returns the bytes written, 1 to 4.
+size_t utf8_from_utf16(long unit, long low, char* out);
+
 // Terminal columns of the first `len` bytes of `text`: one for each byte
 // that is not a tail byte.
 size_t utf8_columns(const char* text, size_t len);

@@ -2,7 +2,7 @@
 # Installs the build that holds the given program into an empty prefix: the
 # program runs from there by name, `man` finds and renders both manual pages
 # without a warning, and the desktop entry validates and names a program and
-# an icon that were installed with it.
+# an icon (at each size of the icon theme) that were installed with it.
 #
 #   bash check_install.sh <path to kelvra>
 set -u
@@ -26,7 +26,12 @@ done
 entry=$p/share/applications/kelvra.desktop
 desktop-file-validate "$entry" && grep -qx Terminal=true "$entry" && ok "the desktop entry validates" ||
     fail "the desktop entry"
-[ -x "$p/bin/$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")" ] &&
-    [ -f "$p/share/icons/hicolor/256x256/apps/$(sed -n 's/^Icon=//p' "$entry").png" ] &&
-    ok "the entry's program and icon are installed" || fail "the entry names what was not installed"
+[ -x "$p/bin/$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")" ] && ok "the entry's program is installed" ||
+    fail "the entry names a program that was not installed"
+# The entry's icon at each size of the icon theme, a PNG image that wide.
+for size in 16 24 32 48 64 256; do
+    icon=$p/share/icons/hicolor/${size}x$size/apps/$(sed -n 's/^Icon=//p' "$entry").png
+    [ "$(od -An -j16 -N4 -tx1 "$icon" 2>&1 | tr -d ' ')" = "$(printf %08x "$size")" ] &&
+        ok "the entry's icon is installed at $size pixels" || fail "$icon is not a $size-pixel image"
+done
 tally

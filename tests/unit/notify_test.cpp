@@ -73,9 +73,9 @@ TEST(Notify, ShowsEachDueNoteOnceAndEndsAfterTheWaitThatFollowsAnAcknowledgedBox
         const Console con = watched_console(c.clock);
         steps = c.steps;
         Notes t{};
-        for (int k = 0; k < MAX_NOTES; k++) t.TitNot[k][0] = 'A' + k, t.descr[k][0] = 'a' + k;
-        for (const char* time : c.times) utf8_copy(t.hora[t.indN++], TIME_CELL, time);
-        const int result = alert(t.TitNot, t.hora, t.descr, t.indN, null, null, &con);
+        for (int k = 0; k < MAX_NOTES; k++) t.names[k][0] = 'A' + k, t.descriptions[k][0] = 'a' + k;
+        for (const char* time : c.times) utf8_copy(t.times[t.count++], TIME_CELL, time);
+        const int result = notify_watch(null, null, &con, &t);
         EXPECT_EQ(std::make_tuple(result, boxes, waits), std::make_tuple(DONE, c.boxes, c.waits));
     }
 }
