@@ -17,8 +17,7 @@ cd "$(dirname "$0")/.."
 . tests/e2e/lib.sh
 exe=$PWD/build-windows/kelvra.exe probe=$PWD/build-windows/probe.exe
 bash tools/windows-build.sh > /dev/null || exit 1
-x86_64-w64-mingw32-g++ -municode -O2 -Wall -Wextra -Werror -static -o "$probe" tests/windows/probe.cpp \
-    -luser32 || exit 1
+x86_64-w64-mingw32-g++ -municode -O2 -Wall -Wextra -Werror -static -o "$probe" tests/windows/probe.cpp -luser32 || exit 1
 for t in Xvfb:xvfb tmux:tmux; do need "${t%%:*}" "${t#*:}"; done
 
 echo "test-windows: the case folders"
@@ -60,8 +59,7 @@ screen() {
     done
     fail "at a console: no '$1' on the screen"; return 1
 }
-mkdir -p "$scratch/console"
-LC_ALL=es_ES.UTF-8 tm new-session -d -s k -x 100 -y 60 -c "$scratch/console" \
+LC_ALL=es_ES.UTF-8 tm new-session -d -s k -x 100 -y 60 -c "$scratch" \
     "env -i PATH=/usr/bin:/bin TERM=xterm LANG=es_ES.UTF-8 TZ=UTC ${on_wine[*]} $exe; sleep 600"
 screen 'Importar Notas De Documentos' 60 && tm send-keys -t k 9 Enter && screen 'Presione una tecla'
 top=$(tm capture-pane -t k -p -e | head -1)
@@ -74,8 +72,7 @@ for step in 'x|Kelvra' '1 Enter|Defina el nombre' '-l Reunión|Reunión' 'Enter|
     # shellcheck disable=SC2086
     tm send-keys -t k ${step%%|*} && screen "${step#*|}" || break
 done
-cmp -s "$scratch/console/NotasGuardadas.txt" <(printf 'Reunión-\r\n14:30-\r\nñandú-\r\n') &&
-    ok "accents typed at the console are shown and saved as UTF-8" ||
-    fail "saved at the console: $(od -c "$scratch/console/NotasGuardadas.txt" | head -5)"
+cmp -s "$scratch/NotasGuardadas.txt" <(printf 'Reunión-\r\n14:30-\r\nñandú-\r\n') &&
+    ok "accents typed at the console are shown and saved as UTF-8" || fail "saved: $(od -c "$scratch/NotasGuardadas.txt")"
 
 tally

@@ -11,6 +11,8 @@ build=$(cd "$(dirname "$1")" && pwd)
 for t in groff:groff-base man:man-db desktop-file-validate:desktop-file-utils; do need "${t%%:*}" "${t#*:}"; done
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
+# The installed program writes no file past 8 MiB either (ulimit -f).
+ulimit -f 8192
 p=$tmp/prefix
 cmake --install "$build" --prefix "$p" > "$tmp/log" 2>&1 || { cat "$tmp/log"; exit 1; }
 
