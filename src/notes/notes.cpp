@@ -3,26 +3,35 @@
 
 enum {
     UTF16_LE = 1,  // the low byte of each unit first, as Windows writes it
-    UTF16_BE = 2
+    UTF16_BE = 2,
+    UTF8_MARK = 3
 };
+
+// The byte order mark at `at` in `file`, or 0.
+static int mark_at(FILE* file, long at) {
+    unsigned char m[3] = {0, 0, 0};
+    if (fseek(file, at, SEEK_SET) != 0 || fread(m, 1, sizeof m, file) < 2) return 0;
+    if (m[0] == 0xEF && m[1] == 0xBB && m[2] == 0xBF) return UTF8_MARK;
+    if (m[0] == 0xFF && m[1] == 0xFE) return UTF16_LE;
+    return m[0] == 0xFE && m[1] == 0xFF ? UTF16_BE : 0;
+}
 
 // What Windows tools put before a saved file's text: UTF-8's byte order mark
 // (older Notepad's "UTF-8"), or UTF-16's either way round (Notepad's
-// "Unicode", PowerShell's ">").
+// "Unicode", PowerShell's ">"). A tool that added one to a file that had one
+// leaves two: every mark at the start goes, so none is ever taken into the
+// first name, nor written back by the next save.
 void notes_start_file_text(FILE* file, FileText* text, long budget) {
-    unsigned char mark[3] = {0, 0, 0};
-    const size_t got = fread(mark, 1, sizeof mark, file);
     *text = FileText{budget, 0, {}, 0, 0};
-    long skip = 0;
-    if (got == 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF) {
-        skip = 3;
-    } else if (got >= 2 &&
-               ((mark[0] == 0xFF && mark[1] == 0xFE) || (mark[0] == 0xFE && mark[1] == 0xFF))) {
-        skip = 2;
-        text->utf16 = mark[0] == 0xFF ? UTF16_LE : UTF16_BE;
+    long start = 0;
+    for (int mark; start < budget && (mark = mark_at(file, start)) != 0;) {
+        const bool utf8 = mark == UTF8_MARK;
+        if (utf8 ? text->utf16 != 0 : start > 0 && mark != text->utf16) break;
+        if (!utf8) text->utf16 = mark;
+        start += utf8 ? 3 : 2;
     }
-    text->budget -= skip;
-    if (fseek(file, skip, SEEK_SET) != 0) text->budget = 0;
+    text->budget -= start;
+    if (fseek(file, start, SEEK_SET) != 0) text->budget = 0;
 }
 
 // The next unit of a UTF-16 file, or EOF; a lone last byte is no unit.
