@@ -9,15 +9,15 @@
 #      save_side_by_side_while_another_loads saves from two programs at
 #      once while a third loads;
 #   2. reads the warning box back from MessageBoxW on Xvfb;
-#   3. drives it at a console under tmux: clearing, yellow, one key, Enter
+#   3. drives it at a console under tmux: a program it starts writing to the
+#      console (the probe as Notepad), clearing, yellow, one key, Enter
 #      leaving the watch, accents typed and shown.
 # 2 and 3 run in the cases' prefix, writing files of up to 8 MiB.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 . tests/e2e/lib.sh
-exe=$PWD/build-windows/kelvra.exe probe=$PWD/build-windows/probe.exe
+exe=$PWD/build-windows/kelvra.exe probe=$PWD/build-windows/tests/probe.exe
 bash tools/windows-build.sh > /dev/null || exit 1
-x86_64-w64-mingw32-g++ -municode -O2 -Wall -Wextra -Werror -static -o "$probe" tests/windows/probe.cpp -luser32 || exit 1
 for t in Xvfb:xvfb tmux:tmux; do need "${t%%:*}" "${t#*:}"; done
 
 echo "test-windows: the case folders"
@@ -30,7 +30,7 @@ export WINEPREFIX=$PWD/build-windows/wine-prefix WINEDEBUG=-all USER=ana
 wine=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver xvfb_pid=""
 trap 'tmux -L kelvra-$$ kill-server 2> /dev/null; [ -n "$xvfb_pid" ] && kill $xvfb_pid; "$wineserver" -k; rm -rf "$scratch"' EXIT
 server() { "$wineserver" -k; "$wineserver" -w; "$wineserver" -p; }
-on_wine=(env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all USER=ana "$wine")
+on_wine=(env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES=notepad.exe=n USER=ana "$wine")
 
 echo "test-windows: the warning box"
 exec 3< <(Xvfb -displayfd 1 -nolisten tcp 2> /dev/null & echo $!)
@@ -61,7 +61,12 @@ screen() {
 }
 LC_ALL=es_ES.UTF-8 tm new-session -d -s k -x 100 -y 60 -c "$scratch" \
     "env -i PATH=/usr/bin:/bin TERM=xterm LANG=es_ES.UTF-8 TZ=UTC ${on_wine[*]} $exe; sleep 600"
-screen 'Importar Notas De Documentos' 60 && tm send-keys -t k 9 Enter && screen 'Presione una tecla'
+# What the system's Notepad writes reaches the console as it is: no byte of
+# it clears the screen or changes its colours.
+screen 'Importar Notas De Documentos' 60 && tm send-keys -t k 4 Enter && screen 'impreso por el bloc de notas\s*\n' &&
+    [[ $(tm capture-pane -t k -p -e) == *Bienvenido* && $(tm capture-pane -t k -p -e) != *$'\e[33m'* ]] &&
+    ok "a program Kelvra starts writes to the console as it is" || fail "the printing command's text: $(tm capture-pane -t k -p -e | cat -v)"
+tm send-keys -t k x && screen 'Presione una tecla[^\n]*\n\s*Kelvra' 5 && tm send-keys -t k 9 Enter && screen 'Presione una tecla'
 top=$(tm capture-pane -t k -p -e | head -1)
 [[ $top == *$'\e[33m'*'.-------'* ]] && ok "option 9 clears the screen and turns it yellow" || fail "option 9: $(cat -v <<< "$top")"
 tm send-keys -t k x && screen 'Presione una tecla[^\n]*\n\s*Kelvra' 5 && ok "one key ends the key-wait"

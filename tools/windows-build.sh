@@ -18,5 +18,5 @@ fi
 toolchain=()
 [ -f "$dir/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake)
 cmake -S . -B "$dir" "${toolchain[@]}" -DCMAKE_BUILD_TYPE=Release -DKELVRA_WERROR=ON -DKELVRA_TESTS=ON > /dev/null
-cmake --build "$dir" -j "$jobs" --target kelvra
+cmake --build "$dir" -j "$jobs"
 echo "windows-build: $dir/kelvra.exe"

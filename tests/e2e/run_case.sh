@@ -32,7 +32,8 @@
 #   linux-only  one line saying why the case has no Windows counterpart;
 #            the Windows build leaves it out
 #   windows/ expectations (stdout, after/...) that replace the case's own
-#            under Wine
+#            under Wine, where the system's Notepad is a stand-in that
+#            writes where it was started from to printed.txt
 # Timestamps (DD/MM/YY HH:MM:SS) read as such, the user's folder as @HOME@
 # and the working directory as @WORK@, in the output and in the files.
 # The session may take 60 s and write files of up to 8 MiB (ulimit -f: a
@@ -63,7 +64,7 @@ mapfile -t extra < <(cat "$case_dir/env" 2> /dev/null)
 eval "wrap=($(cat "$case_dir/wrap" 2> /dev/null))"
 [ -f "$case_dir/terminal" ] && wrap=(python3 "$e2e/terminal.py" "$case_dir/terminal")
 [ ${#wrap[@]} -gt 0 ] && need "${wrap[0]}" "${wrap[0]##*/}"
-runner=(${KELVRA_WINE:+env WINEPREFIX=$KELVRA_WINE WINEDEBUG=-all USER=ana /usr/lib/wine/wine64})
+runner=(${KELVRA_WINE:+env WINEPREFIX=$KELVRA_WINE WINEDEBUG=-all WINEDLLOVERRIDES=notepad.exe=n USER=ana /usr/lib/wine/wine64})
 [ -f "$case_dir/setup" ] && { (cd "$work" && IN=$tmp/stdin HOME_DIR=$home BIN=$bin . "$case_dir/setup") || exit 1; }
 touch "$tmp/start"
 (cd "$work" && ulimit -f 8192 && timeout 60 env -i "${env_args[@]}" env "${extra[@]//@HOME@/$home}" "${wrap[@]}" \
@@ -90,6 +91,7 @@ fi
 for d in after before; do [ -d "$case_dir/$d" ] && cp -R "$case_dir/$d/." "$want/after/" && break; done
 for f in stdout stderr status; do [ -f "$case_dir/$f" ] && cp "$case_dir/$f" "$want/"; done
 if [ -n "${KELVRA_WINE:-}" ]; then
+    [ -d "$case_dir/windows/after" ] && rm -r "$want/after"
     [ -d "$case_dir/windows" ] && cp -R "$case_dir/windows/." "$want/"
     for f in stdout stderr $(cd "$work" && find . -type f -newer "$tmp/start" | sed 's#^\.#after#'); do
         [ -f "$want/$f" ] && sed -i 's/$/\r/' "$want/$f"

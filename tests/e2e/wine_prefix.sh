@@ -7,7 +7,7 @@
 # left a link to nowhere, which a case with a home/ folder points at its own
 # (Wine would make a folder of its own in place of a missing one).
 #
-#   bash wine_prefix.sh PREFIX PROGRAM
+#   bash wine_prefix.sh PREFIX PROGRAM PROBE
 set -u
 . "$(dirname "$0")/lib.sh"
 need /usr/lib/wine/wine64 wine64
@@ -26,3 +26,5 @@ fi
 /usr/lib/wine/wineserver -p30 < /dev/null > /dev/null 2>&1
 /usr/lib/wine/wine64 "$2" --version > /dev/null 2>&1
 rm -rf "$1/drive_c/users/ana" && ln -s /nonexistent "$1/drive_c/users/ana"
+# The system's Notepad is the probe, which says where it was started from.
+cp "$3" "$1/drive_c/windows/notepad.exe"
