@@ -11,6 +11,8 @@
 #                 output so far
 #   startswith B  the whole output starts with B; endswith B: it ends so
 #   sleep S       wait S seconds, reading the output
+#   repeat N S B  type B N times more, S seconds apart, as part of the last
+#                 send (a key held down)
 #   mode raw      the terminal echoes nothing and hands over every key at once
 #   mode cooked   the terminal echoes and hands over whole lines
 #   kill SIG      send the program the signal SIG (e.g. SIGTERM)
@@ -64,6 +66,11 @@ for step in steps:
         mark, sent = len(out), time.time()
     elif op == "within":
         limit = float(arg)
+    elif op == "repeat":
+        n, s, rest = arg.split(" ", 2)
+        for _ in range(int(n)):
+            read(lambda: False, time.time() + float(s))
+            os.write(fd, codecs.escape_decode(rest.encode())[0])
     elif op == "sleep":
         read(lambda: False, time.time() + float(arg))
     elif op == "kill":
