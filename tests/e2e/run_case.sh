@@ -78,12 +78,8 @@ cp "$tmp/out" "$got/stdout"
 (cd "$work" && find . -type f -exec cp --parents -t "$got/after" {} +)
 find "$got" -type f -exec sed -i -E -e "s#$home#@HOME@#g" -e "s#$work#@WORK@#g" \
     -e 's#[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}#DD/MM/YY HH:MM:SS#g' {} +
-if [ "${KELVRA_BLESS:-0}" = 1 ]; then
-    rm -rf "$case_dir/after" "$case_dir/stderr" "$case_dir/status" && cp -R "$got/." "$case_dir/"
-    diff -r "$case_dir/before" "$case_dir/after" > /dev/null 2>&1 && rm -r "$case_dir/after"
-    rmdir "$case_dir/after" 2> /dev/null
-    exit 0
-fi
+[ "${KELVRA_BLESS:-0}" = 1 ] && rm -rf "$case_dir/after" "$case_dir/stderr" "$case_dir/status" &&
+    cp -R "$got/." "$case_dir/" && exit 0
 [ -f "$case_dir/stdout" ] || rm "$got/stdout"
 
 # What the case wants; under Wine with CR LF in the output and in what the
@@ -98,9 +94,8 @@ if [ -n "${KELVRA_WINE:-}" ]; then
     done
 fi
 
-fail=0
 [ -f "$case_dir/check" ] && ! (cd "$work" && OUT=$tmp/out HOME_DIR=$home bash -e "$case_dir/check") &&
-    echo "check failed" && fail=1
-cd "$tmp" && diff -r -q want got && exit $fail
+    echo "check failed" && touch "$got/check failed"
+cd "$tmp" && diff -r -q want got && exit 0
 diff -r -a want got | cat -A | head -60
 exit 1
