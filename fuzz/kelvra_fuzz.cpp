@@ -37,6 +37,7 @@ static bool input_is_utf8;
 // Valid UTF-8 as RFC 3629 has it, told apart from the program's own rules
 // by the C library's decoder: nothing cut short, overlong, a surrogate or
 // past U+10FFFF.
+// cppcheck-suppress passedByValue ; iconv moves through a copy of its own
 static bool valid_utf8(std::string in) {
     static iconv_t const decode = iconv_open("UTF-32LE", "UTF-8");
     std::string out(4 * in.size() + 4, '\0');

@@ -18,9 +18,8 @@ static int stand_in_for_notepad(const wchar_t* file) {
     fclose(log);
     static const char kOutput[] =
         "\0\x06"
-        "c impreso por el bloc de notas\r\n";
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), kOutput, sizeof kOutput - 1, &written, NULL);
+        "c impreso por el bloc de notas\n";
+    fwrite(kOutput, 1, sizeof kOutput - 1, stdout);
     return 0;
 }
 
