@@ -17,26 +17,22 @@ static std::vector<int> steps;
 static std::vector<std::string> boxes;
 static int waits;
 
-static Console watched_console(const char* time) {
-    clock_now = {};
-    clock_now.tm_isdst = -1;  // whatever that day has
-    strptime((std::string("2026-12-05 ") + time).c_str(), "%F %T", &clock_now);
-    boxes.clear();
-    waits = 0;
-    Console con = *console_system();
-    con.local_time = [](struct tm* now) { *now = clock_now; };
-    con.box = [](const char* text, const char* caption) -> int {
-        boxes.push_back(std::string(caption) + "|" + text);
-        return DONE;
-    };
-    con.wait = [](int ms, FILE*) -> int {
-        const size_t k = waits++;
-        clock_now.tm_sec += k < steps.size() ? steps[k] : ms / 1000;
-        mktime(&clock_now);  // carries seconds into minutes and hours
-        return waits >= 100 ? USER_LEFT : DONE;
-    };
-    return con;
-}
+static const Console kWatched = {
+    .local_time = [](struct tm* now) { *now = clock_now; },
+    .box =
+        [](const char* text, const char* caption) {
+            boxes.push_back(std::string(caption) + "|" + text);
+            return (int)DONE;
+        },
+    .wait =
+        [](int ms, FILE*) {
+            const size_t k = waits++;
+            clock_now.tm_sec += k < steps.size() ? steps[k] : ms / 1000;
+            mktime(&clock_now);  // carries seconds into minutes and hours
+            return waits >= 100 ? (int)USER_LEFT : (int)DONE;
+        },
+    .print = nullptr,
+};
 
 TEST(Notify, ShowsEachDueNoteOnceAndEndsAfterTheWaitThatFollowsAnAcknowledgedBox) {
     struct Case {
@@ -70,12 +66,14 @@ TEST(Notify, ShowsEachDueNoteOnceAndEndsAfterTheWaitThatFollowsAnAcknowledgedBox
     static FILE* const null = fopen("/dev/null", "r+");
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
-        const Console con = watched_console(c.clock);
-        steps = c.steps;
+        clock_now = {};
+        clock_now.tm_isdst = -1;  // whatever that day has
+        strptime((std::string("2026-12-05 ") + c.clock).c_str(), "%F %T", &clock_now);
+        steps = c.steps, boxes.clear(), waits = 0;
         Notes t{};
         for (int k = 0; k < MAX_NOTES; k++) t.names[k][0] = 'A' + k, t.descriptions[k][0] = 'a' + k;
         for (const char* time : c.times) utf8_copy(t.times[t.count++], TIME_CELL, time);
-        const int result = notify_watch(null, null, &con, &t);
+        const int result = notify_watch(null, null, &kWatched, &t);
         EXPECT_EQ(std::make_tuple(result, boxes, waits), std::make_tuple(DONE, c.boxes, c.waits));
     }
 }
