@@ -133,8 +133,9 @@ void console_start(void) {
         line.c_oflag |= OPOST | ONLCR;
         struct termios& key = modes[KEY_MODE] = line;
         key.c_lflag &= ~(tcflag_t)(ICANON | ECHO);
-        key.c_cc[VMIN] = 1;  // and no timer
-        key.c_cc[VTIME] = 0;
+        // A read waits for a byte and returns with it, whatever timer
+        // another program left (with VMIN 1 it only starts after a byte).
+        key.c_cc[VMIN] = 1;
         set_mode(LINE_MODE);
     }
     atexit(console_restore);
