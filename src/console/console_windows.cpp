@@ -423,8 +423,8 @@ int console_open_file(const char* path, FILE** file) {
 int console_replace_file(FILE* file, const char* to, int written) {
     const bool pushed = written == DONE && fflush(file) == 0 && _commit(_fileno(file)) == 0;
     wchar_t wide_to[WIDE_PATH];
-    const bool closed = fclose(file) == 0;
-    for (int tries = 1; closed && pushed && widen(to, wide_to, WIDE_PATH) == DONE; tries++) {
+    const bool ready = fclose(file) == 0 && pushed && widen(to, wide_to, WIDE_PATH) == DONE;
+    for (int tries = 1; ready; tries++) {
         const DWORD old = GetFileAttributesW(wide_to);
         if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY)) break;
         if (MoveFileExW(temp_path, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
